@@ -1,0 +1,28 @@
+// The outcome of an operation that can fail: success, or a failure with a message for the user.
+#ifndef PLQ_SHELL_CORE_STATUS_H_
+#define PLQ_SHELL_CORE_STATUS_H_
+
+#include <string>
+#include <utility>
+
+namespace plq {
+
+class Status {
+ public:
+  static Status Ok() { return Status(true, std::string()); }
+  static Status Failure(std::string message) { return Status(false, std::move(message)); }
+
+  bool ok() const { return ok_; }
+  // Empty on success; on failure says what failed and why, in UTF-8.
+  const std::string& message() const { return message_; }
+
+ private:
+  Status(bool ok, std::string message) : ok_(ok), message_(std::move(message)) {}
+
+  bool ok_;
+  std::string message_;
+};
+
+}  // namespace plq
+
+#endif  // PLQ_SHELL_CORE_STATUS_H_
