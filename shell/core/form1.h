@@ -13,7 +13,8 @@ namespace plq {
 inline constexpr char kCaption[] = "排卵期计算器";
 
 // Starts the external browser on `address`, returning at once. A browser that cannot be
-// started is reported to the user and is not fatal.
+// started is reported to the user ("无法打开网页" with the address and the reason) and is not
+// fatal.
 void LaunchBrowser(BrowserLauncher& launcher, FailureReporter& reporter, const std::string& address,
                    WindowStyle style);
 
@@ -31,10 +32,13 @@ class Form1 {
   // Load handler: writes both page files (into the application directory when it can be
   // written, otherwise into the first private folder that can), then navigates WebBrowser1 to
   // the calculator page and WebBrowser2 to the side panel page. Runs once; a failure is returned
-  // with a message naming each folder tried and why it failed.
+  // with a message naming each folder tried and why it failed. A load that fails after writing
+  // (a pane that cannot navigate) removes the files again.
   Status Load();
-  // Unload handler: removes both page files from where Load wrote them, then opens the exit page
-  // maximised. Never cancels the unload.
+  // Unload handler: removes both page files from where Load wrote them (and the private folder
+  // too when that is left empty), reports a file that could not be removed, then opens the exit
+  // page maximised. Never cancels the unload. Runs once, and only after a successful load: a
+  // window that never loaded wrote nothing and was never shown.
   void Unload();
   // Menu entries "主页" and "关于": both open the home page in a normal window.
   void HomepageClick();
@@ -44,6 +48,16 @@ class Form1 {
   const std::string& page_folder() const { return page_folder_; }
 
  private:
+  // Module1 reports a failed load through the window's reporter.
+  friend class Module1;
+
+  Status LoadOnce();
+  // Writes both pages into the first folder that takes them and sets page_folder_; the failure
+  // names every folder tried and why it could not be used.
+  Status WritePagesToFirstFolder();
+  // Undoes a load that cannot go on: the page files and an emptied private folder go.
+  void DiscardPages();
+
   MainWindow& window_;
   ResourceStore& resources_;
   BrowserLauncher& launcher_;
@@ -52,6 +66,8 @@ class Form1 {
   bool loaded_ = false;
   Status load_status_ = Status::Ok();
   std::string page_folder_;
+  bool page_folder_is_private_ = false;
+  bool unloaded_ = false;
 };
 
 class Module1 {

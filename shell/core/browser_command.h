@@ -1,0 +1,30 @@
+// How the external browser is named to the system: the command line the Windows program starts,
+// and the address form a desktop opener needs. Portable text work only; the backends start the
+// program.
+#ifndef PLQ_SHELL_CORE_BROWSER_COMMAND_H_
+#define PLQ_SHELL_CORE_BROWSER_COMMAND_H_
+
+#include <string>
+
+namespace plq {
+
+// Internet Explorer's executable as the program has always stored it: each separator written as
+// two backslash characters, which Windows reads as one.
+inline constexpr char kBrowserPath[] = "C:\\\\Program Files\\\\Internet Explorer\\\\IEXPLORE.exe";
+
+// The stored path, three spaces, then the address, byte for byte as the program has always
+// passed it. Started from this line alone Windows would try "C:\Program.exe" first (the path
+// has a space and no quotes), so it must go with BrowserProgram() as the program to start.
+std::string BrowserCommandLine(const std::string& address);
+
+// The program the command line names, each doubled separator read as one:
+// "C:\Program Files\Internet Explorer\IEXPLORE.exe".
+std::string BrowserProgram();
+
+// `address` with "http://" put in front when it has no scheme of its own ("www.example.com").
+// Desktop openers (xdg-open, ShellExecute) take a bare host name for a file.
+std::string AddressWithScheme(const std::string& address);
+
+}  // namespace plq
+
+#endif  // PLQ_SHELL_CORE_BROWSER_COMMAND_H_
