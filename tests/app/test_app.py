@@ -1,0 +1,423 @@
+#!/usr/bin/env python3
+"""The built program in a real window on a private Xvfb, used as a user would use it: its page
+files, the calculator drawn by the real WebKit, the menu clicked with the pointer, the window closed
+by a window manager's close request, a read-only install, two copies in one folder.
+
+    test_app.py SCENARIO --app plqcalc --calculator-page F --side-panel-page F --artefacts DIR
+
+The external browser is a recording fake xdg-open, first on PATH. Each scenario checks that no
+process of the program and no file it wrote is left when it ends.
+"""
+
+import argparse
+import contextlib
+import datetime
+import os
+import pwd
+import shutil
+import stat
+import subprocess
+import sys
+import tempfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import plqsession  # noqa: E402
+from plqsession import App, FolderWatch, poll  # noqa: E402
+
+CAPTION = "排卵期计算器"
+HOME_PAGE = "http://www.example.com"
+EXIT_PAGE = ("http://go.example.com/go/chn/tbk_channel/channelcode.php"
+             "?pid=mm_10000001_2_3&eventid=101329")
+PAGE_NAMES = ("plqclear.htm", "1.htm")
+AREA = (735, 496)
+MOTIF_FUNC_RESIZE, MOTIF_FUNC_MINIMIZE, MOTIF_FUNC_MAXIMIZE, MOTIF_FUNC_CLOSE = 2, 8, 16, 32
+
+# Records each start: the arguments, then which page files the watched folders held then.
+FAKE_XDG_OPEN = """#!/bin/sh
+line="$*"
+for folder in $PLQ_TEST_WATCH; do
+  for name in plqclear.htm 1.htm; do
+    if [ -e "$folder/$name" ]; then line="$line	present:$name"; fi
+  done
+done
+printf '%s\\n' "$line" >> "$PLQ_TEST_RECORD"
+"""
+
+
+def check(condition, message):
+    if not condition:
+        raise AssertionError(message)
+
+
+class Sandbox:
+    """A throwaway folder tree: app/ holds a copy of the program, bin/ the fake xdg-open, home/
+    and runtime/ the user's folders. `user` runs the program as another account (as root)."""
+
+    def __init__(self, options, user=None):
+        self.options = options
+        self.root = tempfile.mkdtemp(prefix="plqcalc-app-test-")
+        os.chmod(self.root, 0o755)
+        self.app_dir = self.make("app")
+        self.executable = os.path.join(self.app_dir, "plqcalc")
+        shutil.copy2(options.app, self.executable)
+        self.bin_dir = self.make("bin")
+        fake = os.path.join(self.bin_dir, "xdg-open")
+        with open(fake, "w") as file:
+            file.write(FAKE_XDG_OPEN)
+        os.chmod(fake, 0o755)
+        self.record = os.path.join(self.make("record", 0o777), "xdg-open.log")
+        self.user = user
+        self.home = self.make("home", 0o700)
+        self.runtime = self.make("runtime", 0o700)
+        self.cache = os.path.join(self.home, ".cache")
+        self.user_prefix = ()
+        if user is not None:
+            account = pwd.getpwnam(user)
+            for folder in (self.home, self.runtime):
+                os.chown(folder, account.pw_uid, account.pw_gid)
+            self.user_prefix = ("setpriv", f"--reuid={account.pw_uid}",
+                                f"--regid={account.pw_gid}", "--clear-groups", "--")
+
+    def make(self, name, mode=0o755):
+        path = os.path.join(self.root, name)
+        os.mkdir(path)
+        os.chmod(path, mode)
+        return path
+
+    def env(self, watch=(), **changes):
+        env = {key: value for key, value in os.environ.items()
+               if not key.startswith(("XDG_", "PLQ_"))}
+        env.update({"PATH": self.bin_dir + ":" + env.get("PATH", "/usr/bin:/bin"),
+                    "HOME": self.home, "XDG_RUNTIME_DIR": self.runtime,
+                    "PLQ_TEST_RECORD": self.record,
+                    "PLQ_TEST_WATCH": " ".join(watch or [self.app_dir]),
+                    "LANG": "C.UTF-8"})
+        for key, value in changes.items():
+            if value is None:
+                env.pop(key, None)
+            else:
+                env[key] = value
+        return env
+
+    def start(self, display, **env_changes):
+        return App(self.executable, display, env=self.env(**env_changes), cwd=self.root,
+                   user_prefix=self.user_prefix)
+
+    def browser_starts(self):
+        if not os.path.exists(self.record):
+            return []
+        with open(self.record) as file:
+            return [line.rstrip("\n").split("\t") for line in file]
+
+    def files_left(self):
+        """Everything below the sandbox except what the test itself put there."""
+        ours = {self.executable, self.bin_dir, os.path.join(self.bin_dir, "xdg-open"),
+                os.path.dirname(self.record), self.record, self.app_dir, self.home,
+                self.runtime}
+        # dconf's marker in the session's runtime folder belongs to the session and every GTK
+        # program in it, not to this program.
+        # (It falls back to ~/.cache/dconf without a runtime folder.)
+        ours |= {os.path.join(self.runtime, "dconf"), os.path.join(self.runtime, "dconf", "user"),
+                 os.path.join(self.cache, "dconf"), os.path.join(self.cache, "dconf", "user")}
+        left = []
+        for folder, dirs, files in os.walk(self.root):
+            for name in dirs + files:
+                path = os.path.join(folder, name)
+                if path not in ours:
+                    left.append(os.path.relpath(path, self.root))
+        return left
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        shutil.rmtree(self.root, ignore_errors=True)
+
+
+def resource_bytes(executable, resource_id):
+    return subprocess.run(["gresource", "extract", executable, f"/custom/{resource_id}"],
+                          check=True, capture_output=True, timeout=30).stdout
+
+
+def expected_pages(options):
+    pages = []
+    for path, resource_id in ((options.calculator_page, 101), (options.side_panel_page, 102)):
+        with open(path, "rb") as file:
+            built = file.read()
+        check(resource_bytes(options.app, resource_id) == built,
+              f"resource {resource_id} differs from the built page {path}")
+        pages.append(built)
+    return pages
+
+
+def check_pages_written(folder, pages):
+    for name, expected in zip(PAGE_NAMES, pages):
+        path = os.path.join(folder, name)
+        check(os.path.isfile(path) and not os.path.islink(path), f"{path} is not a file")
+        with open(path, "rb") as file:
+            check(file.read() == expected, f"{path} is not byte-equal to its resource")
+
+
+def check_ready(report, days_before):
+    """The calculator shows today's date and both calendars, rendered by WebKit."""
+    today = {datetime.date.today(), *days_before}
+    shown = (report["year"], report["month"], report["day"])
+    check(shown in {(str(d.year), str(d.month), str(d.day)) for d in today},
+          f"the date fields show {shown}, not today ({today})")
+    check(report["calendar1"] > 0 and report["calendar2"] > 0, f"calendars not drawn: {report}")
+    check(report["compatMode"] == "BackCompat", f"not in quirks mode: {report}")
+
+
+def check_gone(app, sandbox):
+    check(not app.group_alive(), "a process of the program outlived it")
+    left = sandbox.files_left()
+    check(not left, f"files left behind: {left}")
+
+
+def xprop(display, xid, prop):
+    return subprocess.run(["xprop", "-display", display, "-id", hex(xid), prop], check=True,
+                          capture_output=True, text=True, timeout=30).stdout
+
+
+def window_geometry(display, xid):
+    text = subprocess.run(["xwininfo", "-display", display, "-id", hex(xid)], check=True,
+                          capture_output=True, text=True, timeout=30).stdout
+    values = {}
+    for line in text.splitlines():
+        key, _, value = line.strip().partition(":")
+        values[key] = value.strip()
+    return (int(values["Absolute upper-left X"]), int(values["Absolute upper-left Y"]),
+            int(values["Width"]), int(values["Height"]))
+
+
+def menu_entries(picture, bar_height):
+    """Centres of the text runs in the menu bar, left to right, found in the screenshot."""
+    width, _, raw = plqsession.pixels(picture)
+    inked = [any(min(raw[(y * width + x) * 3:(y * width + x) * 3 + 3]) < 100
+                 for y in range(bar_height)) for x in range(width)]
+    runs, start, gap = [], None, 0
+    for x, ink in enumerate(inked + [False] * 10):
+        if ink:
+            start = x if start is None else start
+            gap = 0
+        elif start is not None:
+            gap += 1
+            if gap >= 8:
+                runs.append(((start + x - gap) // 2, bar_height // 2))
+                start = None
+    return runs
+
+
+def count_colour(picture, box, colour):
+    width, _, raw = plqsession.pixels(picture)
+    x0, y0, x1, y1 = box
+    wanted = bytes(colour)
+    return sum(raw[(y * width + x) * 3:(y * width + x) * 3 + 3] == wanted
+               for y in range(y0, y1) for x in range(x0, x1))
+
+
+def xdotool(display, *args):
+    subprocess.run(["xdotool", *args], check=True, timeout=30,
+                   env={**os.environ, "DISPLAY": display})
+
+
+def scenario_window(options):
+    """Start, look, click both menu entries, close: the whole life of one window."""
+    pages = expected_pages(options)
+    with Sandbox(options) as sandbox, plqsession.xvfb() as display:
+        # Bad leftovers at the page paths: a longer old file and a link to a file elsewhere.
+        victim = os.path.join(sandbox.home, "victim.txt")
+        with open(victim, "wb") as file:
+            file.write(b"must stay")
+        with open(os.path.join(sandbox.app_dir, PAGE_NAMES[0]), "wb") as file:
+            file.write(b"stale" * 10000)
+        os.symlink(victim, os.path.join(sandbox.app_dir, PAGE_NAMES[1]))
+        ours = {sandbox.executable, victim}
+        sandbox_files_left = sandbox.files_left
+        sandbox.files_left = lambda: [p for p in sandbox_files_left()
+                                      if os.path.join(sandbox.root, p) not in ours]
+        before = datetime.date.today()
+        with FolderWatch(sandbox.app_dir) as watch, sandbox.start(display) as app:
+            report = app.wait_ready()
+            check_ready(report, {before})
+            check_pages_written(sandbox.app_dir, pages)
+            with open(victim, "rb") as file:
+                check(file.read() == b"must stay", "the planted link was followed")
+            arrivals = [name for kind, name in watch.read()
+                        if kind == "moved_to" and name in PAGE_NAMES]
+            check(arrivals == list(PAGE_NAMES), f"pages arrived as {arrivals}")
+
+            title = xprop(display, app.xid, "_NET_WM_NAME")
+            check(f'"{CAPTION}"' in title, f"caption: {title}")
+            motif = xprop(display, app.xid, "_MOTIF_WM_HINTS").split("=")[1].split(",")
+            functions = int(motif[1], 16)
+            check(functions & MOTIF_FUNC_MINIMIZE and functions & MOTIF_FUNC_RESIZE and
+                  functions & MOTIF_FUNC_CLOSE and not functions & MOTIF_FUNC_MAXIMIZE,
+                  f"window functions {motif}")
+            icons = xprop(display, app.xid, "_NET_WM_ICON")
+            check("32 x 32" in icons.replace("(", " ") and "16 x 16" in icons.replace("(", " "),
+                  "the window icon lacks its 32 x 32 or 16 x 16 image")
+            x, y, width, height = window_geometry(display, app.xid)
+            bar = height - AREA[1]
+            check(width == AREA[0] and 20 <= bar <= 40, f"window {width} x {height}")
+            screen = plqsession.SCREEN
+            check(abs(x - (screen[0] - width) // 2) <= 1 and abs(y - (screen[1] - height) // 2)
+                  <= 1, f"window at {x},{y} is not centred")
+
+            with contextlib.suppress(plqsession.Timeout):
+                app.wait_line(plqsession.SIDE_PANEL_LINE, 10)
+            picture = os.path.join(options.artefacts, "app-window.png")
+            plqsession.screenshot(display, app.xid, picture)
+            # The date row's pink is drawn inside the left pane, and nowhere above it.
+            check(count_colour(picture, (0, bar, 553, height), (0xFF, 0xCC, 0xCC)) > 1000,
+                  "the calculator is not drawn in the left pane")
+
+            entries = menu_entries(picture, bar)
+            check(len(entries) == 2, f"menu entries found at {entries}")
+            for number, (entry_x, entry_y) in enumerate(entries, start=1):
+                xdotool(display, "mousemove", str(x + entry_x), str(y + entry_y), "click", "1")
+                poll(lambda: len(sandbox.browser_starts()) >= number, 20,
+                     f"the browser after click {number}")
+            starts = sandbox.browser_starts()
+            check([s[0] for s in starts] == [HOME_PAGE, HOME_PAGE],
+                  f"menu clicks started {starts}")
+
+            watch.events.clear()
+            app.close(display)
+            check(app.wait_exit() == 0, f"exit status {app.process.returncode}")
+            deletions = [name for kind, name in watch.read() if kind == "delete"]
+            check(deletions == list(PAGE_NAMES), f"pages removed as {deletions}")
+            starts = sandbox.browser_starts()
+            check(starts[2:] == [[EXIT_PAGE]],
+                  f"at close the browser started as {starts[2:]} (want the exit page with no "
+                  "page file left)")
+            poll(lambda: not app.group_alive(), 10, "the WebKit processes to end")
+        check_gone(app, sandbox)
+        check(sorted(os.listdir(sandbox.home)) == ["victim.txt"],
+              f"the program wrote into HOME: {os.listdir(sandbox.home)}")
+
+
+def run_as_other_user():
+    """As root, the account to run the program as so that the install folder is read-only."""
+    return "nobody" if os.geteuid() == 0 else None
+
+
+def scenario_read_only(options):
+    """An install folder the user cannot write: the pages go to a private folder and work."""
+    pages = expected_pages(options)
+    cases = [  # (XDG_RUNTIME_DIR set, where the pages must go)
+        (True, lambda s: os.path.join(s.runtime, "plqcalc")),
+        (False, lambda s: os.path.join(s.cache, "plqcalc")),
+    ]
+    for with_runtime, folder_of in cases:
+        with Sandbox(options, user=run_as_other_user()) as sandbox, \
+                plqsession.xvfb() as display:
+            if sandbox.user is None:
+                os.chmod(sandbox.app_dir, 0o555)
+            folder = folder_of(sandbox)
+            env = {} if with_runtime else {"XDG_RUNTIME_DIR": None}
+            with sandbox.start(display, watch=[folder, sandbox.app_dir], **env) as app:
+                report = app.wait_ready()
+                check_ready(report, set())
+                check_pages_written(folder, pages)
+                check(stat.S_IMODE(os.stat(folder).st_mode) == 0o700,
+                      f"{folder} has mode {oct(os.stat(folder).st_mode)}")
+                check(os.listdir(sandbox.app_dir) == ["plqcalc"], "wrote into the install folder")
+                app.close(display)
+                check(app.wait_exit() == 0, f"exit status {app.process.returncode}")
+                check(sandbox.browser_starts() == [[EXIT_PAGE]],
+                      f"at close: {sandbox.browser_starts()}")
+                poll(lambda: not app.group_alive(), 10, "the WebKit processes to end")
+            os.chmod(sandbox.app_dir, 0o755)
+            # The private folder goes with its pages; the cache folder itself may stay.
+            sandbox_left = [p for p in sandbox.files_left() if p != os.path.join("home", ".cache")]
+            check(not sandbox_left, f"files left behind: {sandbox_left}")
+
+
+def scenario_no_folder(options):
+    """No folder can be written: a message box says so and the program ends with a failure."""
+    with Sandbox(options, user=run_as_other_user()) as sandbox, plqsession.xvfb() as display:
+        locked = sandbox.make("locked", 0o555)
+        if sandbox.user is None:
+            os.chmod(sandbox.app_dir, 0o555)
+        with sandbox.start(display, XDG_RUNTIME_DIR=None, XDG_CACHE_HOME=locked) as app:
+            def dialog():
+                found = subprocess.run(
+                    ["xdotool", "search", "--onlyvisible", "--name", f"^{CAPTION}$"],
+                    capture_output=True, text=True, env={**os.environ, "DISPLAY": display})
+                return found.stdout.split()
+
+            dialog_id = int(poll(dialog, 60, "the message box")[0])
+            plqsession.screenshot(display, dialog_id,
+                                  os.path.join(options.artefacts, "app-no-folder.png"))
+            check(app.process.poll() is None, "the program ended before the message was read")
+            xdotool(display, "windowfocus", "--sync", str(dialog_id))
+            xdotool(display, "key", "Return")
+            status = app.wait_exit()
+            check(status != 0, "a program that could not load ended with status 0")
+            check(sandbox.browser_starts() == [], f"started a browser: {sandbox.browser_starts()}")
+            poll(lambda: not app.group_alive(), 10, "the WebKit processes to end")
+        os.chmod(sandbox.app_dir, 0o755)
+        left = [p for p in sandbox.files_left() if p != "locked"]
+        check(not left, f"files left behind: {left}")
+
+
+def scenario_two_copies(options):
+    """Two copies from one folder share the page files; both close without an error."""
+    pages = expected_pages(options)
+    with Sandbox(options) as sandbox, plqsession.xvfb() as display:
+        with sandbox.start(display) as first, sandbox.start(display) as second:
+            for app in (first, second):
+                check_ready(app.wait_ready(), set())
+            check_pages_written(sandbox.app_dir, pages)
+            for app in (first, second):
+                app.close(display)
+                # A message box about a missing file would keep the program from ending.
+                check(app.wait_exit() == 0, f"exit status {app.process.returncode}")
+            check(sandbox.browser_starts() == [[EXIT_PAGE], [EXIT_PAGE]],
+                  f"at close: {sandbox.browser_starts()}")
+            for app in (first, second):
+                poll(lambda: not app.group_alive(), 10, "the WebKit processes to end")
+                check(not any("CRITICAL" in line for line in app.stderr), app.stderr)
+        check_gone(first, sandbox)
+
+
+def scenario_arguments(options):
+    """Arguments the program does not take are ignored; the window works as usual."""
+    pages = expected_pages(options)
+    for args in (["--bogus"], ["", "x" * 10000], ["\u6392\u5375", "-", "--", "/dev/null"]):
+        with Sandbox(options) as sandbox, plqsession.xvfb() as display:
+            with App(sandbox.executable, display, env=sandbox.env(), cwd=sandbox.root,
+                     args=args) as app:
+                check_ready(app.wait_ready(), set())
+                check_pages_written(sandbox.app_dir, pages)
+                app.close(display)
+                check(app.wait_exit() == 0, f"exit status {app.process.returncode} for {args}")
+                poll(lambda: not app.group_alive(), 10, "the WebKit processes to end")
+            check_gone(app, sandbox)
+
+
+SCENARIOS = {
+    "window": scenario_window,
+    "read_only": scenario_read_only,
+    "no_folder": scenario_no_folder,
+    "two_copies": scenario_two_copies,
+    "arguments": scenario_arguments,
+}
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("scenario", choices=sorted(SCENARIOS))
+    parser.add_argument("--app", required=True)
+    parser.add_argument("--calculator-page", required=True)
+    parser.add_argument("--side-panel-page", required=True)
+    parser.add_argument("--artefacts", required=True)
+    options = parser.parse_args()
+    os.makedirs(options.artefacts, exist_ok=True)
+    SCENARIOS[options.scenario](options)
+    print(f"{options.scenario}: passed")
+
+
+if __name__ == "__main__":
+    main()
