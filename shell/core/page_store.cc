@@ -203,6 +203,11 @@ Status ReadPages(ResourceStore& resources, PageContents* contents) {
 }
 
 Status WritePages(const PageContents& contents, const std::string& folder) {
+  fs::path checked;
+  std::string reason;
+  if (!ToPath(folder, &checked, &reason)) {
+    return Status::Failure("无法写入网页文件到文件夹 " + folder + "：" + reason);
+  }
   const Bytes* sources[] = {&contents.calculator, &contents.side_panel};
   for (size_t i = 0; i < 2; ++i) {
     const Status written = WritePage(*sources[i], folder, kPages[i]);
