@@ -255,3 +255,21 @@ test('before the document has loaded a tooltip does not show, but hiding still w
   page.hidetip2(81);
   assert.deepEqual(engine.calls, [['ShowElement', 'tooltip81', false]]);
 });
+
+test('bad input: any field texts still give one whole table and never throw', () => {
+  const texts = ['', ' ', 'abc', '-5', '0', '13', '99', '1e400', '9e99', '.5', '２', '<b>',
+                 '2026', '12', '31', '-2026', '2.5', '1'.repeat(500)];
+  const { page, engine } = LoadPage();
+  for (const year of texts) {
+    for (const month of texts) {
+      const fields = { txtYear: year, txtMonth: month, txtDay: '31', txtMinMensesCyc: '28' };
+      Object.assign(engine.fields, fields);
+      for (const index of [1, 2]) {
+        page.GetCalendarOuterHTML(index, 1);
+        const markup = page.CalendarOuterHTML;
+        assert.ok(markup.startsWith(`<table border=0 cellspacing=0 cellpadding=3 id=Calendar${index}>`));
+        assert.ok(markup.endsWith('</TABLE>'), JSON.stringify(fields));
+      }
+    }
+  }
+});
