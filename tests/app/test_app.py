@@ -362,6 +362,43 @@ def scenario_no_folder(options):
         check(not left, f"files left behind: {left}")
 
 
+def scenario_installed(options):
+    """`cmake --install` puts the program, its desktop entry and icons where desktops look, and
+    the installed program works for a user who cannot write to its folder."""
+    pages = expected_pages(options)
+    with Sandbox(options, user=run_as_other_user()) as sandbox, plqsession.xvfb() as display:
+        prefix = os.path.join(sandbox.root, "prefix")
+        subprocess.run([options.cmake, "--install", options.build_dir, "--prefix", prefix],
+                       check=True, capture_output=True, timeout=60)
+        installed = os.path.join(prefix, "bin", "plqcalc")
+        check(os.access(installed, os.X_OK), "no bin/plqcalc")
+        with open(os.path.join(prefix, "share", "applications", "plqcalc.desktop")) as file:
+            entry = file.read().splitlines()
+        for line in ("[Desktop Entry]", "Type=Application", "Exec=plqcalc", "Icon=plqcalc",
+                     f"Name[zh_CN]={CAPTION}"):
+            check(line in entry, f"the desktop entry lacks {line}")
+        for size in (16, 32):
+            icon = os.path.join(prefix, "share", "icons", "hicolor", f"{size}x{size}", "apps",
+                                "plqcalc.png")
+            described = subprocess.run(["identify", "-format", "%w %h %[colors]", icon],
+                                       check=True, capture_output=True, text=True).stdout
+            width, height, colours = map(int, described.split())
+            check((width, height) == (size, size) and colours <= 16, f"{icon}: {described}")
+        if sandbox.user is None:
+            os.chmod(os.path.dirname(installed), 0o555)
+        sandbox.executable = installed
+        folder = os.path.join(sandbox.runtime, "plqcalc")
+        with sandbox.start(display, watch=[folder]) as app:
+            check_ready(app.wait_ready(), set())
+            check_pages_written(folder, pages)
+            app.close(display)
+            check(app.wait_exit() == 0, f"exit status {app.process.returncode}")
+            check(sandbox.browser_starts() == [[EXIT_PAGE]], f"at close: {sandbox.browser_starts()}")
+            poll(lambda: not app.group_alive(), 10, "the WebKit processes to end")
+        os.chmod(os.path.dirname(installed), 0o755)
+        check(not os.path.exists(folder), "the private folder outlived the program")
+
+
 def scenario_two_copies(options):
     """Two copies from one folder share the page files; both close without an error."""
     pages = expected_pages(options)
@@ -402,6 +439,7 @@ SCENARIOS = {
     "read_only": scenario_read_only,
     "no_folder": scenario_no_folder,
     "two_copies": scenario_two_copies,
+    "installed": scenario_installed,
     "arguments": scenario_arguments,
 }
 
@@ -413,6 +451,8 @@ def main():
     parser.add_argument("--calculator-page", required=True)
     parser.add_argument("--side-panel-page", required=True)
     parser.add_argument("--artefacts", required=True)
+    parser.add_argument("--build-dir", help="the build tree to install from")
+    parser.add_argument("--cmake", default="cmake")
     options = parser.parse_args()
     os.makedirs(options.artefacts, exist_ok=True)
     SCENARIOS[options.scenario](options)
