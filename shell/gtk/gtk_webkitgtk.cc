@@ -216,9 +216,9 @@ void GtkMainWindow::OnDestroy(GtkWidget*, gpointer self) {
 }
 
 void GtkMainWindow::OnRealize(GtkWidget* widget, gpointer) {
-  // Sizable and minimisable but never maximised: the Motif hints that window managers read for
-  // the buttons and actions they offer. Listed one by one, without GDK_FUNC_ALL, because openbox
-  // reads "all except" as "all".
+  // Sizable and minimisable but never maximised: the Motif hints, which metacity, mutter, xfwm4
+  // and KWin follow for the buttons and actions they offer (openbox keeps maximise whatever the
+  // hints say). Listed one by one: managers disagree on how "all except" (GDK_FUNC_ALL) reads.
   gdk_window_set_functions(gtk_widget_get_window(widget),
                            static_cast<GdkWMFunction>(GDK_FUNC_RESIZE | GDK_FUNC_MOVE |
                                                       GDK_FUNC_MINIMIZE | GDK_FUNC_CLOSE));

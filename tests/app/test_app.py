@@ -399,6 +399,82 @@ def scenario_installed(options):
         check(not os.path.exists(folder), "the private folder outlived the program")
 
 
+def visible_windows_named(display, name):
+    found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", f"^{name}$"],
+                           capture_output=True, text=True, env={**os.environ, "DISPLAY": display})
+    return [int(word) for word in found.stdout.split()]
+
+
+def scenario_alert(options):
+    """The page's alert is the program's own modal message box, titled with the caption."""
+    with Sandbox(options) as sandbox, plqsession.xvfb() as display:
+        with sandbox.start(display) as app:
+            app.wait_ready()
+            x, y, width, height = window_geometry(display, app.xid)
+            xdotool(display, "windowfocus", "--sync", str(app.xid))
+            # A click on empty page space, then Tab: the year field, its text selected. A year
+            # that is not a number, then Tab to "开始计算" and press it.
+            xdotool(display, "mousemove", str(x + 540), str(y + height - 10), "click", "1")
+            xdotool(display, "key", "Tab")
+            xdotool(display, "type", "abc")
+            xdotool(display, "key", "Tab", "Tab", "Tab", "space")
+
+            def message_box():
+                return [w for w in visible_windows_named(display, CAPTION) if w != app.xid]
+
+            box = poll(message_box, 30, "the alert's message box")[0]
+            plqsession.screenshot(display, box, os.path.join(options.artefacts, "app-alert.png"))
+            check(hex(app.xid) in xprop(display, box, "WM_TRANSIENT_FOR"),
+                  "the message box does not belong to the main window")
+            check("_NET_WM_STATE_MODAL" in xprop(display, box, "_NET_WM_STATE"),
+                  "the message box is not modal")
+            xdotool(display, "windowfocus", "--sync", str(box))
+            xdotool(display, "key", "Return")
+            poll(lambda: not message_box(), 30, "the message box to close")
+            check(app.process.poll() is None, "the program ended with the message box")
+            app.close(display)
+            check(app.wait_exit() == 0, f"exit status {app.process.returncode}")
+            poll(lambda: not app.group_alive(), 10, "the WebKit processes to end")
+        check_gone(app, sandbox)
+
+
+def scenario_window_manager(options):
+    """Under a real window manager (metacity): minimise and resize are offered, maximise is not,
+    and the manager's own close (alt+F4) ends the program as the close button does."""
+    check(shutil.which("metacity"), "metacity is not installed (scripts/setup.sh test adds it)")
+    with Sandbox(options) as sandbox, plqsession.xvfb() as display:
+        manager = subprocess.Popen(["metacity", "--sm-disable", "--replace"],
+                                   env={**sandbox.env(), "DISPLAY": display},
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                   start_new_session=True)
+        try:
+            root = ["xprop", "-display", display, "-root", "_NET_SUPPORTING_WM_CHECK"]
+            poll(lambda: "window id" in subprocess.run(root, capture_output=True,
+                                                       text=True).stdout,
+                 30, "the window manager")
+            with sandbox.start(display) as app:
+                app.wait_ready()
+
+                def actions():
+                    text = xprop(display, app.xid, "_NET_WM_ALLOWED_ACTIONS")
+                    return text if "_NET_WM_ACTION_CLOSE" in text else None
+
+                offered = poll(actions, 30, "the window manager to take the window")
+                for action in ("MINIMIZE", "RESIZE", "MOVE", "CLOSE"):
+                    check(f"_NET_WM_ACTION_{action}" in offered, f"{action} not offered")
+                check("MAXIMIZE" not in offered, f"maximise offered: {offered}")
+                xdotool(display, "windowactivate", "--sync", str(app.xid))
+                xdotool(display, "key", "alt+F4")
+                check(app.wait_exit() == 0, f"exit status {app.process.returncode}")
+                check(sandbox.browser_starts() == [[EXIT_PAGE]],
+                      f"at close: {sandbox.browser_starts()}")
+                poll(lambda: not app.group_alive(), 10, "the WebKit processes to end")
+            check_gone(app, sandbox)
+        finally:
+            manager.terminate()
+            manager.wait(10)
+
+
 def scenario_two_copies(options):
     """Two copies from one folder share the page files; both close without an error."""
     pages = expected_pages(options)
@@ -440,6 +516,8 @@ SCENARIOS = {
     "no_folder": scenario_no_folder,
     "two_copies": scenario_two_copies,
     "installed": scenario_installed,
+    "alert": scenario_alert,
+    "window_manager": scenario_window_manager,
     "arguments": scenario_arguments,
 }
 
