@@ -267,6 +267,22 @@ TEST_F(Form1Test, UnwritableApplicationDirectoryFallsBackToAPrivateFolder) {
   }
 }
 
+TEST_F(Form1Test, ReadOnlyApplicationDirectoryFallsBackToAPrivateFolder) {
+  fs::permissions(app_, fs::perms::owner_read | fs::perms::owner_exec);
+  WriteFile(app_ / "probe", ToBytes("x"));
+  if (fs::exists(app_ / "probe")) {
+    GTEST_SKIP() << "this user writes through read-only modes (root); the other fallback tests "
+                    "make the folder unwritable by what it is";
+  }
+  auto program = Start(Text(app_));
+  ASSERT_TRUE(Module1::Main(program->form).ok());
+  EXPECT_EQ(program->form.page_folder(), Text(runtime_));
+  EXPECT_THAT(program->reporter.messages(), IsEmpty());
+  program->form.Unload();
+  EXPECT_FALSE(fs::exists(runtime_));
+  EXPECT_THAT(Entries(app_), IsEmpty());
+}
+
 TEST_F(Form1Test, PrivateFolderThatIsNotAFolderOfOursIsPassedOver) {
   const fs::path real = dir_.path() / "real";
   fs::create_directory(real);
@@ -317,7 +333,8 @@ TEST_F(Form1Test, NoWritableFolderIsReportedNamingEachFolderAndStartUpFails) {
   const std::string app = Text(file);
   const std::string runtime = Text(file / "run");
   const std::string cache = Text(file / "cache");
-  Program program(app, {runtime, cache, ""});
+  const std::string long_folder = Text(dir_.path()) + "/" + std::string(100000, 'p');
+  Program program(app, {runtime, cache, "", long_folder});
   program.log.WatchFolder(app);
 
   const Status status = Module1::Main(program.form);
@@ -327,6 +344,7 @@ TEST_F(Form1Test, NoWritableFolderIsReportedNamingEachFolderAndStartUpFails) {
   EXPECT_THAT(status.message(), HasSubstr("\n无法使用文件夹 " + runtime + "："));
   EXPECT_THAT(status.message(), HasSubstr("\n无法使用文件夹 " + cache + "："));
   EXPECT_THAT(status.message(), HasSubstr("\n无法使用文件夹 ：路径为空"));
+  EXPECT_THAT(status.message(), HasSubstr("\n无法使用文件夹 " + long_folder + "："));
   EXPECT_EQ(program.reporter.messages(), std::vector<std::string>{status.message()});
   // Neither pane navigated, no caption, never shown.
   EXPECT_THAT(program.log.events(),

@@ -218,6 +218,12 @@ TEST(ExtractPagesTest, FolderThatCannotHoldFilesIsReportedWithTheReason) {
     // The reason follows the path.
     EXPECT_GT(status.message().size(), status.message().find("：") + 3);
   }
+  EventLog log;
+  FakeResources resources(log);
+  const std::string missing = Text(dir.path() / "missing");
+  EXPECT_EQ(ExtractPages(resources, missing).message(),
+            "无法写入网页文件 " + missing + "/plqclear.htm：" +
+                std::make_error_code(std::errc::no_such_file_or_directory).message());
   EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{"a_file"});
   EXPECT_EQ(ReadFile(file), ToBytes("not a folder"));
 }
