@@ -190,22 +190,29 @@ def window_geometry(display, xid):
             int(values["Width"]), int(values["Height"]))
 
 
-def menu_entries(picture, bar_height):
-    """Centres of the text runs in the menu bar, left to right, found in the screenshot."""
+def menu_entries(display, xid, picture):
+    """Screen points on the menu bar's entries, left to right: the centres of the text runs in
+    the bar of the window's screenshot `picture`."""
+    x, y, _, height = window_geometry(display, xid)
+    bar_height = height - AREA[1]
     width, _, raw = plqsession.pixels(picture)
-    inked = [any(min(raw[(y * width + x) * 3:(y * width + x) * 3 + 3]) < 100
-                 for y in range(bar_height)) for x in range(width)]
-    runs, start, gap = [], None, 0
-    for x, ink in enumerate(inked + [False] * 10):
+    inked = [any(min(raw[(row * width + column) * 3:(row * width + column) * 3 + 3]) < 100
+                 for row in range(bar_height)) for column in range(width)]
+    entries, start, gap = [], None, 0
+    for column, ink in enumerate(inked + [False] * 10):
         if ink:
-            start = x if start is None else start
+            start = column if start is None else start
             gap = 0
         elif start is not None:
             gap += 1
             if gap >= 8:
-                runs.append(((start + x - gap) // 2, bar_height // 2))
+                entries.append((x + (start + column - gap) // 2, y + bar_height // 2))
                 start = None
-    return runs
+    return entries
+
+
+def click(display, point):
+    xdotool(display, "mousemove", str(point[0]), str(point[1]), "click", "1")
 
 
 def count_colour(picture, box, colour):
@@ -272,10 +279,10 @@ def scenario_window(options):
             check(count_colour(picture, (0, bar, 553, height), (0xFF, 0xCC, 0xCC)) > 1000,
                   "the calculator is not drawn in the left pane")
 
-            entries = menu_entries(picture, bar)
+            entries = menu_entries(display, app.xid, picture)
             check(len(entries) == 2, f"menu entries found at {entries}")
-            for number, (entry_x, entry_y) in enumerate(entries, start=1):
-                xdotool(display, "mousemove", str(x + entry_x), str(y + entry_y), "click", "1")
+            for number, entry in enumerate(entries, start=1):
+                click(display, entry)
                 poll(lambda: len(sandbox.browser_starts()) >= number, 20,
                      f"the browser after click {number}")
             starts = sandbox.browser_starts()
@@ -341,17 +348,11 @@ def scenario_no_folder(options):
         if sandbox.user is None:
             os.chmod(sandbox.app_dir, 0o555)
         with sandbox.start(display, XDG_RUNTIME_DIR=None, XDG_CACHE_HOME=locked) as app:
-            def dialog():
-                found = subprocess.run(
-                    ["xdotool", "search", "--onlyvisible", "--name", f"^{CAPTION}$"],
-                    capture_output=True, text=True, env={**os.environ, "DISPLAY": display})
-                return found.stdout.split()
-
-            dialog_id = int(poll(dialog, 60, "the message box")[0])
-            plqsession.screenshot(display, dialog_id,
-                                  os.path.join(options.artefacts, "app-no-folder.png"))
+            # The main window is never shown: the message box is the only window.
+            box = wait_message_box(display, None, "saying no folder can be written")
+            plqsession.screenshot(display, box, os.path.join(options.artefacts, "app-no-folder.png"))
             check(app.process.poll() is None, "the program ended before the message was read")
-            xdotool(display, "windowfocus", "--sync", str(dialog_id))
+            xdotool(display, "windowfocus", "--sync", str(box))
             xdotool(display, "key", "Return")
             status = app.wait_exit()
             check(status != 0, "a program that could not load ended with status 0")
@@ -399,10 +400,22 @@ def scenario_installed(options):
         check(not os.path.exists(folder), "the private folder outlived the program")
 
 
-def visible_windows_named(display, name):
-    found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", f"^{name}$"],
+def message_boxes(display, main_xid):
+    """The visible windows titled with the caption, other than the main window."""
+    found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", f"^{CAPTION}$"],
                            capture_output=True, text=True, env={**os.environ, "DISPLAY": display})
-    return [int(word) for word in found.stdout.split()]
+    return [int(word) for word in found.stdout.split() if int(word) != main_xid]
+
+
+def wait_message_box(display, main_xid, what):
+    return poll(lambda: message_boxes(display, main_xid), 30, f"the message box {what}")[0]
+
+
+def answer_message_box(display, main_xid, box):
+    """Presses Return, which is "确定", in the message box and waits until it has gone."""
+    xdotool(display, "windowfocus", "--sync", str(box))
+    xdotool(display, "key", "Return")
+    poll(lambda: box not in message_boxes(display, main_xid), 30, "the message box to close")
 
 
 def scenario_alert(options):
@@ -418,19 +431,13 @@ def scenario_alert(options):
             xdotool(display, "key", "Tab")
             xdotool(display, "type", "abc")
             xdotool(display, "key", "Tab", "Tab", "Tab", "space")
-
-            def message_box():
-                return [w for w in visible_windows_named(display, CAPTION) if w != app.xid]
-
-            box = poll(message_box, 30, "the alert's message box")[0]
+            box = wait_message_box(display, app.xid, "of the alert")
             plqsession.screenshot(display, box, os.path.join(options.artefacts, "app-alert.png"))
             check(hex(app.xid) in xprop(display, box, "WM_TRANSIENT_FOR"),
                   "the message box does not belong to the main window")
             check("_NET_WM_STATE_MODAL" in xprop(display, box, "_NET_WM_STATE"),
                   "the message box is not modal")
-            xdotool(display, "windowfocus", "--sync", str(box))
-            xdotool(display, "key", "Return")
-            poll(lambda: not message_box(), 30, "the message box to close")
+            answer_message_box(display, app.xid, box)
             check(app.process.poll() is None, "the program ended with the message box")
             app.close(display)
             check(app.wait_exit() == 0, f"exit status {app.process.returncode}")
@@ -475,6 +482,31 @@ def scenario_window_manager(options):
             manager.wait(10)
 
 
+def scenario_no_browser(options):
+    """No xdg-open to start: each menu click and the close say so in a message box, and the
+    program goes on and ends normally."""
+    with Sandbox(options) as sandbox, plqsession.xvfb() as display:
+        with sandbox.start(display, PATH=sandbox.make("empty")) as app:
+            app.wait_ready()
+            picture = os.path.join(options.artefacts, "app-no-browser.png")
+            plqsession.screenshot(display, app.xid, picture)
+            entries = menu_entries(display, app.xid, picture)
+            check(len(entries) == 2, f"menu entries found at {entries}")
+            for entry in entries:
+                click(display, entry)
+                answer_message_box(display, app.xid,
+                                   wait_message_box(display, app.xid, "after a menu click"))
+                check(app.process.poll() is None, "a failed browser start ended the program")
+            app.close(display)
+            answer_message_box(display, app.xid, wait_message_box(display, app.xid, "at close"))
+            check(app.wait_exit() == 0, f"exit status {app.process.returncode}")
+            check(not os.path.exists(os.path.join(sandbox.app_dir, PAGE_NAMES[0])),
+                  "the pages stayed")
+            poll(lambda: not app.group_alive(), 10, "the WebKit processes to end")
+        left = [p for p in sandbox.files_left() if p != "empty"]
+        check(not left, f"files left behind: {left}")
+
+
 def scenario_two_copies(options):
     """Two copies from one folder share the page files; both close without an error."""
     pages = expected_pages(options)
@@ -517,6 +549,7 @@ SCENARIOS = {
     "two_copies": scenario_two_copies,
     "installed": scenario_installed,
     "alert": scenario_alert,
+    "no_browser": scenario_no_browser,
     "window_manager": scenario_window_manager,
     "arguments": scenario_arguments,
 }
