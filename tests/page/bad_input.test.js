@@ -18,6 +18,7 @@ const {
   kAlertTexts,
   kColour,
   kFieldNames,
+  kExampleFields,
 } = require('./calculator_page.js');
 
 const kSeed = Number(process.env.PLQ_FUZZ_SEED || Date.now() % 4294967296);
@@ -409,13 +410,7 @@ describe('bad input', () => {
     const page = await CalculatorPage.Open(chromium.browser);
     await page.page.evaluate(InstallProbe);
     // Markup of an ordinary calculation, title rows left out.
-    await page.Fill({
-      txtYear: '2026',
-      txtMonth: '12',
-      txtDay: '6',
-      txtMinMensesCyc: '28',
-      txtMaxMensesCyc: '28',
-    });
+    await page.Fill(kExampleFields);
     await page.Press('开始计算');
     const baseline = await page.page.evaluate(() =>
       [1, 2].map((i) => window.plqProbe.Body(document.getElementById(`Calendar${i}`))).join(''),

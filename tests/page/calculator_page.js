@@ -48,6 +48,15 @@ const kAdvice = {
   Danger: '这是危险期，亦称排卵期，性事受孕可能性大，千万要注意哦！',
 };
 
+// The fields of the worked example: last period from Sunday 6 December 2026, a 28-day cycle.
+const kExampleFields = {
+  txtYear: '2026',
+  txtMonth: '12',
+  txtDay: '6',
+  txtMinMensesCyc: '28',
+  txtMaxMensesCyc: '28',
+};
+
 const kFieldNames = ['txtYear', 'txtMonth', 'txtDay', 'txtMinMensesCyc', 'txtMaxMensesCyc'];
 
 // 12:00 on 7 December 2026 in Shanghai: a plain weekday noon, far from any date line.
@@ -340,6 +349,7 @@ module.exports = {
   kAlertTexts,
   kChromiumArgs,
   kColour,
+  kExampleFields,
   kFieldNames,
   kNoonInShanghai,
 };

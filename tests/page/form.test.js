@@ -12,19 +12,14 @@ const {
   MonthLength,
   kAlert,
   kFieldNames,
+  kExampleFields,
 } = require('./calculator_page.js');
 
 const chromium = UseChromium();
 
 // Every case starts from this valid input and changes some fields. The clock stands at 12:00 on
 // 7 December 2026 in Shanghai.
-const kBase = {
-  txtYear: '2026',
-  txtMonth: '12',
-  txtDay: '6',
-  txtMinMensesCyc: '28',
-  txtMaxMensesCyc: '28',
-};
+const kBase = kExampleFields;
 
 // Each row: the fields changed from kBase, then either the alert and the focused field, or the
 // headers of the two calendars drawn.

@@ -4,18 +4,16 @@
 
 const assert = require('node:assert/strict');
 const { describe, test } = require('node:test');
-const { CalculatorPage, UseChromium, kAdvice, kColour } = require('./calculator_page.js');
+const {
+  CalculatorPage,
+  UseChromium,
+  kAdvice,
+  kColour,
+  kExampleFields,
+} = require('./calculator_page.js');
 
 const chromium = UseChromium();
 
-// Last period from 6 December 2026, 28-day cycle (the days' phases are checked elsewhere).
-const kInput = {
-  txtYear: '2026',
-  txtMonth: '12',
-  txtDay: '6',
-  txtMinMensesCyc: '28',
-  txtMaxMensesCyc: '28',
-};
 const kDays = [
   // [calendar, day, phase]
   [1, 15, 'Danger'],
@@ -68,7 +66,7 @@ async function PointAt(page, calendar, day) {
 
 async function CheckTooltips(session) {
   const { page } = session;
-  await session.Fill(kInput);
+  await session.Fill(kExampleFields);
   assert.deepEqual((await session.Press('开始计算')).alerts, []);
   assert.deepEqual(await VisibleTooltips(page), [], 'all tooltips hidden after drawing');
   const scrolls = [];
