@@ -11,6 +11,8 @@ import { createRequire } from 'node:module';
 
 const require = createRequire(import.meta.url);
 const { chromium } = require('playwright-core');
+// The same browser switches as the page tests.
+const { kChromiumArgs } = require('../../tests/page/calculator_page.js');
 
 const pageFile = process.argv[2] || process.env.PLQ_CALCULATOR_PAGE;
 const runs = Number(process.argv[3] || 2000);
@@ -22,17 +24,7 @@ if (!pageFile || !(runs > 0)) {
 
 const browser = await chromium.launch({
   executablePath: process.env.PLQ_CHROMIUM || '/usr/bin/chromium',
-  args: [
-    '--headless',
-    '--no-sandbox',
-    '--disable-gpu',
-    '--disable-quic',
-    '--no-first-run',
-    '--disable-background-networking',
-    '--disable-component-update',
-    '--disable-sync',
-    '--host-resolver-rules=MAP * ~NOTFOUND',
-  ],
+  args: kChromiumArgs,
 });
 try {
   const page = await browser.newPage();
