@@ -196,15 +196,17 @@ Status GtkMainWindow::Navigate(Pane pane, const std::string& path) {
   return Status::Ok();
 }
 
-void GtkMainWindow::Close() {
+void GtkMainWindow::Close() noexcept {
   if (closed_) return;
   closed_ = true;
-  if (form_ != nullptr) form_->Unload();
+  Guarded("unload", [this] {
+    if (form_ != nullptr) form_->Unload();
+  });
   gtk_main_quit();
 }
 
 gboolean GtkMainWindow::OnDeleteEvent(GtkWidget*, GdkEvent*, gpointer self) {
-  Guarded("delete-event", [self] { static_cast<GtkMainWindow*>(self)->Close(); });
+  static_cast<GtkMainWindow*>(self)->Close();
   // The window goes when the event loop has ended and main() drops it.
   return TRUE;
 }
@@ -212,7 +214,7 @@ gboolean GtkMainWindow::OnDeleteEvent(GtkWidget*, GdkEvent*, gpointer self) {
 void GtkMainWindow::OnDestroy(GtkWidget*, gpointer self) {
   // Only reached when the X window vanished without a close request (xkill, `xdotool
   // windowclose`): still remove the pages and end, rather than live on without a window.
-  Guarded("destroy", [self] { static_cast<GtkMainWindow*>(self)->Close(); });
+  static_cast<GtkMainWindow*>(self)->Close();
 }
 
 void GtkMainWindow::OnRealize(GtkWidget* widget, gpointer) {

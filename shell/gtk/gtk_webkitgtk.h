@@ -43,8 +43,8 @@ class GtkMainWindow : public MainWindow {
   // The handlers that receive the window's events; nullptr detaches them.
   void Attach(Form1* form) { form_ = form; }
   // Runs the unload handler once, as a close request from the window manager does, and ends the
-  // event loop.
-  void Close();
+  // event loop. Safe to call from any GLib callback: nothing is thrown out of it.
+  void Close() noexcept;
   GtkWindow* gtk_window() const { return GTK_WINDOW(window_); }
 
   void SetCaption(const std::string& caption) override;

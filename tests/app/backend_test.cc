@@ -1,0 +1,176 @@
+// The Linux backend's parts that need no window: the pages carried as GResources, the start of
+// xdg-open and the folders. Real GLib and a recording fake xdg-open first on PATH.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "shell/gtk/gtk_webkitgtk.h"
+
+namespace plq {
+namespace {
+
+namespace fs = std::filesystem;
+
+Bytes ReadFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+TEST(GResourceStoreTest, PagesAreTheBuiltBytesWhateverTheTypeCase) {
+  GResourceStore store;
+  struct Case {
+    const char* type;
+    int id;
+    const char* built;
+  };
+  for (const Case& c :
+       {Case{"custom", 101, PLQ_CALCULATOR_PAGE}, Case{"CUSTOM", 101, PLQ_CALCULATOR_PAGE},
+        Case{"Custom", 102, PLQ_SIDE_PANEL_PAGE}}) {
+    Bytes bytes;
+    ASSERT_TRUE(store.Read(c.type, c.id, &bytes).ok()) << c.type << " " << c.id;
+    EXPECT_EQ(bytes, ReadFile(c.built)) << c.type << " " << c.id;
+    EXPECT_EQ(bytes.back(), 0) << "the trailing zero bytes belong to the page";
+  }
+}
+
+TEST(GResourceStoreTest, BadTypeOrIdFailsAndLeavesTheBufferAlone) {
+  GResourceStore store;
+  struct Case {
+    std::string type;
+    int id;
+  };
+  const std::vector<Case> cases = {{"custom", 0},
+                                   {"custom", -101},
+                                   {"custom", 103},
+                                   {"custom", INT_MAX},
+                                   {"custom", INT_MIN},
+                                   {"", 101},
+                                   {"custom/", 101},
+                                   {"../custom", 101},
+                                   {"plqcalc", 101},
+                                   {"custom/101", 0},
+                                   {std::string("cus\0tom", 7), 101},
+                                   {"ｃｕｓｔｏｍ", 101},
+                                   {std::string(100000, 'c'), 101}};
+  for (const Case& c : cases) {
+    Bytes bytes = {1, 2, 3};
+    const Status status = store.Read(c.type, c.id, &bytes);
+    EXPECT_FALSE(status.ok()) << c.type.substr(0, 20) << " " << c.id;
+    EXPECT_FALSE(status.message().empty());
+    EXPECT_EQ(bytes, (Bytes{1, 2, 3}));
+  }
+  EXPECT_FALSE(store.Read("custom", 101, nullptr).ok());
+}
+
+// A folder with a fake xdg-open that appends its arguments, one start per line, to a record.
+class XdgOpenLauncherTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/plqcalc-backend-test-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    folder_ = pattern;
+    record_ = folder_ + "/record";
+    std::ofstream fake(folder_ + "/xdg-open");
+    fake << "#!/bin/sh\nfor argument in \"$@\"; do printf '[%s]' \"$argument\"; done >> '"
+         << record_ << ".part'\necho >> '" << record_ << ".part'\nmv '" << record_ << ".part' '"
+         << record_ << "'\n";
+    fake.close();
+    fs::permissions(folder_ + "/xdg-open", fs::perms::owner_all);
+    const char* path = std::getenv("PATH");
+    saved_path_ = path ? path : "";
+    setenv("PATH", (folder_ + ":/usr/bin:/bin").c_str(), 1);
+  }
+  void TearDown() override {
+    setenv("PATH", saved_path_.c_str(), 1);
+    fs::remove_all(folder_);
+  }
+
+  // What the fake received for one start, waiting for it (xdg-open is never waited for).
+  std::string NextStart() {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!fs::exists(record_) && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    std::ifstream file(record_);
+    std::string line;
+    std::getline(file, line);
+    fs::remove(record_);
+    return line;
+  }
+
+  std::string folder_;
+  std::string record_;
+  std::string saved_path_;
+};
+
+TEST_F(XdgOpenLauncherTest, AddressesReachXdgOpenAsOneArgumentWithAScheme) {
+  struct Case {
+    const char* address;
+    const char* received;
+  };
+  for (const Case& c : {
+           Case{"www.example.com", "[http://www.example.com]"},
+           Case{"http://go.example.com/a.php?pid=mm_1_2_3&eventid=101329",
+                "[http://go.example.com/a.php?pid=mm_1_2_3&eventid=101329]"},
+           Case{"HTTPS://www.example.com/", "[HTTPS://www.example.com/]"},
+           Case{"--help", "[http://--help]"},
+           Case{"-", "[http://-]"},
+           Case{"www.example.com/a b;$(touch x)`id`",
+                "[http://www.example.com/a b;$(touch x)`id`]"},
+           Case{"例子.example.com", "[http://例子.example.com]"},
+       }) {
+    ASSERT_TRUE(XdgOpenLauncher().Open(c.address, WindowStyle::kNormalFocus).ok()) << c.address;
+    EXPECT_EQ(NextStart(), c.received) << c.address;
+  }
+  EXPECT_FALSE(fs::exists(folder_ + "/x")) << "the address went through a shell";
+}
+
+TEST_F(XdgOpenLauncherTest, UnusableAddressesAreRefused) {
+  for (const std::string& address : {std::string(), std::string("www.example.com\0x", 17)}) {
+    EXPECT_FALSE(XdgOpenLauncher().Open(address, WindowStyle::kMaximizedFocus).ok());
+  }
+}
+
+TEST_F(XdgOpenLauncherTest, MissingXdgOpenIsAFailureWithTheReason) {
+  fs::remove(folder_ + "/xdg-open");
+  setenv("PATH", folder_.c_str(), 1);  // the system's own xdg-open is out of reach too
+  const Status status = XdgOpenLauncher().Open("www.example.com", WindowStyle::kNormalFocus);
+  EXPECT_FALSE(status.ok());
+  EXPECT_NE(status.message().find("xdg-open"), std::string::npos) << status.message();
+}
+
+TEST(LinuxFoldersTest, ApplicationDirectoryHoldsTheRunningExecutable) {
+  const std::string directory = LinuxFolders("ignored").ApplicationDirectory();
+  EXPECT_TRUE(fs::equivalent(directory, fs::read_symlink("/proc/self/exe").parent_path()));
+}
+
+TEST(LinuxFoldersTest, PrivateFoldersFollowTheUsersRuntimeAndCacheFolders) {
+  struct Case {
+    const char* runtime;  // nullptr: unset
+    std::vector<std::string> expected;
+  };
+  // GLib reads XDG_CACHE_HOME once per process: the cache folder is whatever it found.
+  const std::string cache = std::string(g_get_user_cache_dir()) + "/plqcalc";
+  for (const Case& c : {Case{"/run/user/1000", {"/run/user/1000/plqcalc", cache}},
+                        Case{nullptr, {cache}}, Case{"", {cache}}, Case{"relative/run", {cache}}}) {
+    if (c.runtime) {
+      setenv("XDG_RUNTIME_DIR", c.runtime, 1);
+    } else {
+      unsetenv("XDG_RUNTIME_DIR");
+    }
+    EXPECT_EQ(LinuxFolders("plqcalc").PrivateFolders(), c.expected)
+        << (c.runtime ? c.runtime : "(unset)");
+  }
+}
+
+}  // namespace
+}  // namespace plq
