@@ -245,6 +245,9 @@ def scenario_window(options):
                                       if os.path.join(sandbox.root, p) not in ours]
         before = datetime.date.today()
         with FolderWatch(sandbox.app_dir) as watch, sandbox.start(display) as app:
+            # At the window's first sight the page files are already whole.
+            poll(lambda: caption_windows(display, None), 60, "the window", interval=0.005)
+            check_pages_written(sandbox.app_dir, pages)
             report = app.wait_ready()
             check_ready(report, {before})
             check_pages_written(sandbox.app_dir, pages)
@@ -400,7 +403,7 @@ def scenario_installed(options):
         check(not os.path.exists(folder), "the private folder outlived the program")
 
 
-def message_boxes(display, main_xid):
+def caption_windows(display, main_xid):
     """The visible windows titled with the caption, other than the main window."""
     found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", f"^{CAPTION}$"],
                            capture_output=True, text=True, env={**os.environ, "DISPLAY": display})
@@ -408,14 +411,14 @@ def message_boxes(display, main_xid):
 
 
 def wait_message_box(display, main_xid, what):
-    return poll(lambda: message_boxes(display, main_xid), 30, f"the message box {what}")[0]
+    return poll(lambda: caption_windows(display, main_xid), 30, f"the message box {what}")[0]
 
 
 def answer_message_box(display, main_xid, box):
     """Presses Return, which is "确定", in the message box and waits until it has gone."""
     xdotool(display, "windowfocus", "--sync", str(box))
     xdotool(display, "key", "Return")
-    poll(lambda: box not in message_boxes(display, main_xid), 30, "the message box to close")
+    poll(lambda: box not in caption_windows(display, main_xid), 30, "the message box to close")
 
 
 def scenario_alert(options):
