@@ -1,0 +1,45 @@
+#!/bin/sh
+# Runs a cross-built Windows program under Wine: wine-run.sh program.exe [arguments...]
+# Every program of one build tree shares that tree's own throwaway prefix (<build>/wine-prefix, or
+# $PLQ_WINEPREFIX), made here on first use, so nothing in the user's ~/.wine is read or changed.
+set -eu
+
+if [ -n "${PLQ_WINEPREFIX:-}" ]; then
+  prefix=$PLQ_WINEPREFIX
+else
+  # The build tree is the nearest folder above the program that holds a CMakeCache.txt.
+  dir=$(cd "$(dirname "$1")" && pwd)
+  while [ ! -f "$dir/CMakeCache.txt" ]; do
+    if [ "$dir" = / ]; then
+      echo "wine-run.sh: $1 is not inside a CMake build tree; set PLQ_WINEPREFIX" >&2
+      exit 2
+    fi
+    dir=$(dirname "$dir")
+  done
+  prefix=$dir/wine-prefix
+fi
+
+export WINEPREFIX="$prefix"
+export WINEDEBUG=-all
+# Debian's Wine has no Gecko or Mono: without this, upstream Wine offers to download them and
+# waits for an answer.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+# The program's captions and menu are Chinese; Wine draws them only in a Chinese locale.
+export LC_ALL=zh_CN.UTF-8
+
+if [ ! -f "$prefix/.plq-ready" ]; then
+  mkdir -p "$(dirname "$prefix")"
+  (
+    flock 9
+    if [ ! -f "$prefix/.plq-ready" ]; then
+      rm -rf "$prefix"
+      wine wineboot -i >/dev/null 2>&1
+      wineserver -w
+      # Without Wine's own fonts in the prefix, caption buttons are drawn as letters.
+      cp /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/"
+      touch "$prefix/.plq-ready"
+    fi
+  ) 9>"$prefix.lock"
+fi
+
+exec wine "$@"

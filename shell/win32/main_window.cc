@@ -1,0 +1,191 @@
+// The main window with the plain Win32 API: one window class, the menu from the resources, and
+// `this` stored on WM_NCCREATE so the window procedure reaches the object. The window keeps its
+// fixed layout: the panes are placed once and never moved when the window is resized.
+#include "shell/win32/main_window.h"
+
+#include <utility>
+
+#include "shell/win32/resource.h"
+#include "shell/win32/win32_text.h"
+
+namespace plq::win32 {
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"plqcalc.Form1";
+constexpr DWORD kStyle =
+    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = 0;
+constexpr int kClientWidth = 735;
+constexpr int kClientHeight = 496;
+// WebBrowser1 is 23 pixels taller than the client area and WebBrowser2 starts one pixel inside
+// it and runs past the right edge: the window clips both.
+constexpr RECT kWebBrowser1Bounds = {0, 0, 553, 519};
+constexpr RECT kWebBrowser2Bounds = {552, 0, 552 + 209, 497};
+
+struct MenuDeleter {
+  void operator()(HMENU menu) const { DestroyMenu(menu); }
+};
+
+bool RegisterWindowClass(HINSTANCE instance, WNDPROC procedure, std::string* error) {
+  WNDCLASSEXW window_class = {};
+  window_class.cbSize = sizeof window_class;
+  window_class.lpfnWndProc = procedure;
+  window_class.hInstance = instance;
+  window_class.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_PLQCALC),
+                                                     IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                                                     GetSystemMetrics(SM_CYICON), LR_SHARED));
+  window_class.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_PLQCALC),
+                                                       IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                       GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+  window_class.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+  window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  window_class.lpszClassName = kWindowClass;
+  if (RegisterClassExW(&window_class) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+    *error = "RegisterClassExW: " + ErrorText(GetLastError());
+    return false;
+  }
+  return true;
+}
+
+// The outer size that gives the fixed client area, placed in the middle of the work area.
+void PlaceCentred(HWND hwnd) {
+  RECT client = {};
+  RECT outer = {};
+  GetClientRect(hwnd, &client);
+  GetWindowRect(hwnd, &outer);
+  // Measured rather than computed, so a menu bar or border of another height still leaves the
+  // client area exactly its size.
+  const int width = (outer.right - outer.left) + kClientWidth - (client.right - client.left);
+  const int height = (outer.bottom - outer.top) + kClientHeight - (client.bottom - client.top);
+  RECT work = {};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  const int x = work.left + ((work.right - work.left) - width) / 2;
+  const int y = work.top + ((work.bottom - work.top) - height) / 2;
+  SetWindowPos(hwnd, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace
+
+std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance, std::string* error) {
+  if (!RegisterWindowClass(instance, &MainWindow::WindowProc, error)) return nullptr;
+  std::unique_ptr<std::remove_pointer_t<HMENU>, MenuDeleter> menu(
+      LoadMenuW(instance, MAKEINTRESOURCEW(IDR_MENU)));
+  if (!menu) {
+    *error = "LoadMenuW: " + ErrorText(GetLastError());
+    return nullptr;
+  }
+  RECT outer = {0, 0, kClientWidth, kClientHeight};
+  AdjustWindowRectEx(&outer, kStyle, TRUE, kExStyle);
+
+  std::unique_ptr<MainWindow> window(new MainWindow());
+  // The caption is set by the start-up routine, which loads the window first.
+  if (CreateWindowExW(kExStyle, kWindowClass, L"", kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                      outer.right - outer.left, outer.bottom - outer.top, nullptr, menu.get(),
+                      instance, window.get()) == nullptr) {
+    *error = "CreateWindowExW: " + ErrorText(GetLastError());
+    return nullptr;
+  }
+  menu.release();  // the window owns it now
+  PlaceCentred(window->hwnd_);
+
+  std::string reason;
+  window->web_browser1_ = BrowserPane::Create(window->hwnd_, kWebBrowser1Bounds, &reason);
+  if (!window->web_browser1_) {
+    *error = "WebBrowser1: " + reason;
+    return nullptr;
+  }
+  window->web_browser2_ = BrowserPane::Create(window->hwnd_, kWebBrowser2Bounds, &reason);
+  if (!window->web_browser2_) {
+    *error = "WebBrowser2: " + reason;
+    return nullptr;
+  }
+  return window;
+}
+
+MainWindow::~MainWindow() {
+  if (hwnd_ != nullptr) DestroyWindow(hwnd_);
+  DestroyPanes();
+}
+
+void MainWindow::SetCaption(const std::string& caption) {
+  SetWindowTextW(hwnd_, Widen(caption).c_str());
+}
+
+void MainWindow::Show() {
+  ShowWindow(hwnd_, SW_SHOWNORMAL);
+  UpdateWindow(hwnd_);
+}
+
+Status MainWindow::Navigate(Pane pane, const std::string& path) {
+  BrowserPane* target = pane == Pane::kWebBrowser1 ? web_browser1_.get() : web_browser2_.get();
+  if (target == nullptr) return Status::Failure("the browser pane is gone");
+  return target->Navigate(Widen(path));
+}
+
+bool MainWindow::TranslateAccelerator(MSG* message) {
+  if (message->message < WM_KEYFIRST || message->message > WM_KEYLAST) return false;
+  for (BrowserPane* pane : {web_browser1_.get(), web_browser2_.get()}) {
+    if (pane != nullptr && pane->TranslateAccelerator(message)) return true;
+  }
+  return false;
+}
+
+void MainWindow::DestroyPanes() {
+  // The controls must leave while their parent window still exists.
+  web_browser2_.reset();
+  web_browser1_.reset();
+}
+
+LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_NCCREATE) {
+    auto* window =
+        static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+    window->hwnd_ = hwnd;
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window));
+  }
+  auto* window = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (window == nullptr) return DefWindowProcW(hwnd, message, wparam, lparam);
+  return window->HandleMessage(message, wparam, lparam);
+}
+
+LRESULT MainWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_COMMAND:
+      if (HIWORD(wparam) == 0 && form_ != nullptr) {
+        if (LOWORD(wparam) == IDM_HOMEPAGE) {
+          form_->HomepageClick();
+          return 0;
+        }
+        if (LOWORD(wparam) == IDM_ABOUT) {
+          form_->AboutClick();
+          return 0;
+        }
+      }
+      break;
+    case WM_CLOSE:
+      // A message box shown by the unload handler runs its own loop; a second close request
+      // arriving meanwhile must not unload twice.
+      if (closing_) return 0;
+      closing_ = true;
+      if (form_ != nullptr) form_->Unload();
+      DestroyWindow(hwnd_);
+      return 0;
+    case WM_DESTROY:
+      DestroyPanes();
+      // Only a close by the user ends the message loop. A window torn down because start-up
+      // failed must not leave a quit message behind: it would dismiss the error's message box.
+      if (closing_) PostQuitMessage(0);
+      return 0;
+    case WM_NCDESTROY: {
+      HWND hwnd = hwnd_;
+      SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+      hwnd_ = nullptr;
+      return DefWindowProcW(hwnd, message, wparam, lparam);
+    }
+    default:
+      break;
+  }
+  return DefWindowProcW(hwnd_, message, wparam, lparam);
+}
+
+}  // namespace plq::win32

@@ -1,0 +1,55 @@
+// The main window `Form1` on Win32: a top-level window with a menu bar of two plain entries and
+// the two WebBrowser panes, forwarding its events to the core's Form1 handlers.
+#ifndef PLQ_SHELL_WIN32_MAIN_WINDOW_H_
+#define PLQ_SHELL_WIN32_MAIN_WINDOW_H_
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "shell/core/form1.h"
+#include "shell/core/platform.h"
+#include "shell/win32/browser_pane.h"
+
+namespace plq::win32 {
+
+class MainWindow final : public plq::MainWindow {
+ public:
+  // Creates the window, hidden, with both panes in place. Returns nothing on failure, with the
+  // reason in `error`.
+  static std::unique_ptr<MainWindow> Create(HINSTANCE instance, std::string* error);
+
+  MainWindow(const MainWindow&) = delete;
+  MainWindow& operator=(const MainWindow&) = delete;
+  MainWindow(MainWindow&&) = delete;
+  MainWindow& operator=(MainWindow&&) = delete;
+  ~MainWindow() override;
+
+  // Where the menu and the close request go; set once the core's Form1 exists.
+  void set_form(Form1* form) { form_ = form; }
+  HWND hwnd() const { return hwnd_; }
+
+  void SetCaption(const std::string& caption) override;
+  void Show() override;
+  Status Navigate(Pane pane, const std::string& path) override;
+
+  // Lets the panes see keystrokes first; true when one of them used the message.
+  bool TranslateAccelerator(MSG* message);
+
+ private:
+  MainWindow() = default;
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
+  void DestroyPanes();
+
+  HWND hwnd_ = nullptr;
+  Form1* form_ = nullptr;
+  bool closing_ = false;
+  std::unique_ptr<BrowserPane> web_browser1_;
+  std::unique_ptr<BrowserPane> web_browser2_;
+};
+
+}  // namespace plq::win32
+
+#endif  // PLQ_SHELL_WIN32_MAIN_WINDOW_H_

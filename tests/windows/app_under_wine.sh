@@ -1,0 +1,253 @@
+#!/usr/bin/env bash
+# Drives the Windows program under Wine on a virtual X display, as a user would: looks at the
+# window, clicks the menu entries, closes it with alt+F4. Internet Explorer is a recording stand-in
+# in the test prefix; Wine renders no HTML here (no Gecko), so nothing waits for a page to load.
+#
+#   app_under_wine.sh setup|cleanup|<scenario>
+# Settings come from the environment (set by CTest): PLQ_WINE_RUN, PLQ_WINEPREFIX, PLQ_APP,
+# PLQ_CALCULATOR_PAGE, PLQ_SIDE_PANEL_PAGE, PLQ_PROBE, PLQ_STANDIN, PLQ_ARTEFACTS.
+set -euo pipefail
+
+scenario=$1
+export WINEPREFIX=$PLQ_WINEPREFIX WINEDEBUG=-all
+caption='排卵期计算器'
+stored_browser='C:\\Program Files\\Internet Explorer\\IEXPLORE.exe'
+home_page='www.example.com'
+exit_page='http://go.example.com/go/chn/tbk_channel/channelcode.php?pid=mm_10000001_2_3&eventid=101329'
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+# Ends every Wine process of the test prefix and waits until they are gone.
+stop_wine() {
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
+}
+
+case $scenario in
+  setup)
+    stop_wine
+    "$PLQ_WINE_RUN" cmd /c exit 0
+    # A virtual desktop: Wine then draws the window's caption and frame itself, with no window
+    # manager on the X display.
+    wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null
+    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null
+    # The prefix's own iexplore.exe stays open and keeps Wine running; the stand-in records its
+    # start and leaves.
+    cp "$PLQ_STANDIN" "$WINEPREFIX/drive_c/Program Files/Internet Explorer/iexplore.exe"
+    stop_wine
+    exit 0
+    ;;
+  cleanup)
+    stop_wine
+    exit 0
+    ;;
+esac
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/plqcalc-wine-test.XXXXXX")
+xvfb_pid=
+app_pid=
+mounted=
+finish() {
+  stop_wine
+  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null || true
+  [ -n "$mounted" ] && umount "$mounted" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap finish EXIT
+
+# A fresh wineserver that belongs to this display (earlier runs may have started one without).
+stop_wine
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
+[ -s "$work/display" ] || fail "Xvfb did not start"
+export DISPLAY=":$(cat "$work/display")"
+
+# Windows paths of Unix files, through Wine's Z: drive.
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+
+log="$work/launches.log"
+export PLQ_STANDIN_LOG
+PLQ_STANDIN_LOG=$(winpath "$log")
+
+# Starts the program from folder $1 (the page files are expected in folder $2), with any further
+# arguments passed on, and waits until its window is there.
+start_app() {
+  local app_dir=$1 page_dir=$2
+  shift 2
+  export PLQ_STANDIN_WATCH
+  PLQ_STANDIN_WATCH="$(winpath "$page_dir/plqclear.htm");$(winpath "$page_dir/1.htm")"
+  "$PLQ_WINE_RUN" "$app_dir/plqcalc.exe" "$@" >"$work/app.out" 2>&1 &
+  app_pid=$!
+  "$PLQ_WINE_RUN" "$PLQ_PROBE" window "$caption" "$(winpath "$app_dir/plqcalc.exe")" \
+    >"$work/probe.raw" || fail "no window captioned $caption"
+  tr -d '\r' <"$work/probe.raw" >"$work/probe.out"
+}
+
+probe() { awk -v key="$1" '$1 == key { $1 = ""; sub(/^ /, ""); print }' "$work/probe.out"; }
+entry_point() { awk -v n="$1" '$1 == "entry" && $2 == n { print $4, $5 }' "$work/probe.out"; }
+
+click() {
+  xdotool mousemove "$1" "$2" click 1
+}
+
+# The menu entries fire on the release of one ordinary click.
+click_entry() {
+  local point
+  point=$(entry_point "$1")
+  [ -n "$point" ] || fail "no menu entry $1"
+  # shellcheck disable=SC2086
+  click $point
+}
+
+# Waits until the stand-in has recorded $1 starts.
+wait_launches() {
+  for _ in $(seq 100); do
+    [ "$(wc -l <"$log" 2>/dev/null || echo 0)" -ge "$1" ] && return 0
+    sleep 0.1
+  done
+  fail "the browser was started $(wc -l <"$log" 2>/dev/null || echo 0) times, expected $1"
+}
+
+expect_launch() {
+  local line=$1 show=$2 files_left=$3 address=$4
+  local want got
+  want=$(printf 'show=%s\tfiles_left=%s\tcommand=%s   %s' "$show" "$files_left" "$stored_browser" \
+    "$address")
+  got=$(sed -n "${line}p" "$log")
+  [ "$got" = "$want" ] || fail "browser start $line: got [$got], expected [$want]"
+}
+
+# Like a user: bring the window to the front by its caption, then alt+F4. Waits for the
+# program to end and checks that it ended well.
+close_app() {
+  # shellcheck disable=SC2046
+  click $(probe caption)
+  xdotool key alt+F4
+  for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
+  kill -0 "$app_pid" 2>/dev/null && fail "the program did not end after alt+F4"
+  local status=0
+  wait "$app_pid" || status=$?
+  app_pid=
+  [ "$status" -eq 0 ] || fail "the program ended with status $status: $(cat "$work/app.out")"
+}
+
+expect_pages() {
+  local dir=$1
+  cmp "$PLQ_CALCULATOR_PAGE" "$dir/plqclear.htm" || fail "plqclear.htm differs from its resource"
+  cmp "$PLQ_SIDE_PANEL_PAGE" "$dir/1.htm" || fail "1.htm differs from its resource"
+}
+
+expect_no_pages() {
+  local dir=$1
+  [ ! -e "$dir/plqclear.htm" ] && [ ! -e "$dir/1.htm" ] || fail "page files left in $dir"
+  # Nor any temporary file of the page store.
+  [ -z "$(find "$dir" -maxdepth 1 -type f ! -name plqcalc.exe)" ] ||
+    fail "files left in $dir: $(ls -A "$dir")"
+}
+
+app="$work/app"
+mkdir -p "$app"
+cp "$PLQ_APP" "$app/plqcalc.exe"
+
+case $scenario in
+  window)
+    start_app "$app" "$app"
+    [ "$(probe client)" = "735 496" ] || fail "client area $(probe client), expected 735 496"
+    [ "$(probe minimize)" = "1 maximize 0 sizable 1 visible 1" ] ||
+      fail "frame: minimize $(probe minimize)"
+    [ "$(awk '$1 == "entry" { printf "%s ", $3 }' "$work/probe.out")" = "主页 关于 " ] ||
+      fail "menu entries: $(grep entry "$work/probe.out")"
+    read -r left top right bottom <<<"$(probe outer)"
+    [ $(((left + right) / 2 - 512)) -ge -1 ] && [ $(((left + right) / 2 - 512)) -le 1 ] &&
+      [ $(((top + bottom) / 2 - 384)) -ge -1 ] && [ $(((top + bottom) / 2 - 384)) -le 1 ] ||
+      fail "window at $left $top $right $bottom is not centred on the 1024x768 desktop"
+    # X sees the caption as the window's name.
+    xdotool search --name "^$caption\$" >/dev/null || fail "no X window named $caption"
+    mkdir -p "$PLQ_ARTEFACTS"
+    import -window root "$PLQ_ARTEFACTS/windows-window.png"
+    echo "screenshot: $PLQ_ARTEFACTS/windows-window.png"
+    close_app
+    ;;
+
+  page_files)
+    # A longer file left behind by an older copy must not keep its tail, and arguments the
+    # program does not take change nothing.
+    head -c 40000 /dev/urandom >"$app/plqclear.htm"
+    start_app "$app" "$app" --bogus "%s%n" '排卵 "' ''
+    expect_pages "$app"
+    close_app
+    expect_no_pages "$app"
+    ;;
+
+  unusual_folder)
+    # A folder name with spaces and Chinese characters.
+    odd="$work/程序 文件夹"
+    mkdir -p "$odd"
+    mv "$app/plqcalc.exe" "$odd/"
+    start_app "$odd" "$odd"
+    expect_pages "$odd"
+    click_entry 1
+    wait_launches 1
+    expect_launch 1 1 2 "$home_page"
+    close_app
+    expect_no_pages "$odd"
+    ;;
+
+  menu)
+    start_app "$app" "$app"
+    click_entry 1
+    wait_launches 1
+    click_entry 2
+    wait_launches 2
+    expect_launch 1 1 2 "$home_page"
+    expect_launch 2 1 2 "$home_page"
+    close_app
+    ;;
+
+  close)
+    start_app "$app" "$app"
+    "$PLQ_WINE_RUN" "$PLQ_PROBE" watch "$(winpath "$app")" "$(winpath "$work/removed.log")" 2 &
+    watch_pid=$!
+    for _ in $(seq 100); do grep -q ready "$work/removed.log" 2>/dev/null && break; sleep 0.1; done
+    grep -q ready "$work/removed.log" || fail "the folder watch did not start"
+    close_app
+    wait "$watch_pid" || fail "the page files were not both removed: $(cat "$work/removed.log")"
+    [ "$(tr '\n' ' ' <"$work/removed.log")" = "ready plqclear.htm 1.htm " ] ||
+      fail "removal order: $(tr '\n' ' ' <"$work/removed.log")"
+    wait_launches 1
+    expect_launch 1 3 0 "$exit_page"
+    expect_no_pages "$app"
+    ;;
+
+  read_only_folder)
+    # Root writes through file modes, so the folder is a read-only mount.
+    ro="$work/readonly"
+    mkdir -p "$ro"
+    mount -t tmpfs -o size=8m tmpfs "$ro" || { echo "cannot mount a tmpfs here: skipped"; exit 77; }
+    mounted=$ro
+    cp "$app/plqcalc.exe" "$ro/"
+    mount -o remount,ro "$ro"
+    local_dir="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Local/plqcalc"
+    rm -rf "$local_dir"
+    start_app "$ro" "$local_dir"
+    expect_pages "$local_dir"
+    click_entry 1
+    wait_launches 1
+    expect_launch 1 1 2 "$home_page"
+    close_app
+    wait_launches 2
+    expect_launch 2 3 0 "$exit_page"
+    [ ! -e "$local_dir/plqclear.htm" ] && [ ! -e "$local_dir/1.htm" ] ||
+      fail "page files left in $local_dir"
+    ;;
+
+  *)
+    fail "unknown scenario $scenario"
+    ;;
+esac
+echo "ok: $scenario"
