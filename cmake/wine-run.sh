@@ -22,8 +22,8 @@ fi
 export WINEPREFIX="$prefix"
 export WINEDEBUG=-all
 # Debian's Wine has no Gecko or Mono: without this, upstream Wine offers to download them and
-# waits for an answer.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# waits for an answer. A caller's own overrides come after these.
+export WINEDLLOVERRIDES="mscoree,mshtml=${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
 # The program's captions and menu are Chinese; Wine draws them only in a Chinese locale.
 export LC_ALL=zh_CN.UTF-8
 

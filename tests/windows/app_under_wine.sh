@@ -37,6 +37,12 @@ case $scenario in
     # The prefix's own iexplore.exe stays open and keeps Wine running; the stand-in records its
     # start and leaves.
     cp "$PLQ_STANDIN" "$WINEPREFIX/drive_c/Program Files/Internet Explorer/iexplore.exe"
+    # The system's web browser is a stand-in too (Wine's would start the Linux desktop's).
+    cp "$PLQ_STANDIN" "$WINEPREFIX/drive_c/windows/default_browser.exe"
+    for scheme in http https; do
+      wine reg add "HKLM\\Software\\Classes\\$scheme\\shell\\open\\command" /ve \
+        /d '"C:\windows\default_browser.exe" "%1"' /f >/dev/null
+    done
     stop_wine
     exit 0
     ;;
@@ -50,8 +56,10 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/plqcalc-wine-test.XXXXXX")
 xvfb_pid=
 app_pid=
 mounted=
+hidden=()
 finish() {
   stop_wine
+  for file in "${hidden[@]}"; do mv "$file.hidden" "$file"; done
   [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null || true
   [ -n "$mounted" ] && umount "$mounted" 2>/dev/null || true
@@ -66,6 +74,14 @@ xvfb_pid=$!
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
 [ -s "$work/display" ] || fail "Xvfb did not start"
 export DISPLAY=":$(cat "$work/display")"
+
+# Takes a program out of the prefix until the test ends.
+hide() {
+  mv "$1" "$1.hidden"
+  hidden+=("$1")
+}
+internet_explorer="$WINEPREFIX/drive_c/Program Files/Internet Explorer/iexplore.exe"
+default_browser="$WINEPREFIX/drive_c/windows/default_browser.exe"
 
 # Windows paths of Unix files, through Wine's Z: drive.
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
@@ -134,6 +150,22 @@ close_app() {
   wait "$app_pid" || status=$?
   app_pid=
   [ "$status" -eq 0 ] || fail "the program ended with status $status: $(cat "$work/app.out")"
+}
+
+# The system's web browser gets the address with its scheme, in quotes as the association says.
+expect_default_browser() {
+  local line=$1 show=$2 files_left=$3 address=$4
+  local want got
+  want=$(printf 'show=%s\tfiles_left=%s\tcommand="C:\\windows\\default_browser.exe" "%s"' \
+    "$show" "$files_left" "$address")
+  got=$(sed -n "${line}p" "$log")
+  [ "$got" = "$want" ] || fail "default browser start $line: got [$got], expected [$want]"
+}
+
+# Reads the message box the program shows, presses its OK button and prints the text.
+read_message() {
+  "$PLQ_WINE_RUN" "$PLQ_PROBE" message "$caption" | tr -d '\r' ||
+    fail "no message box captioned $caption"
 }
 
 expect_pages() {
@@ -244,6 +276,60 @@ case $scenario in
     expect_launch 2 3 0 "$exit_page"
     [ ! -e "$local_dir/plqclear.htm" ] && [ ! -e "$local_dir/1.htm" ] ||
       fail "page files left in $local_dir"
+    ;;
+
+  default_browser)
+    # Where Internet Explorer is missing the system's web browser opens the pages.
+    hide "$internet_explorer"
+    start_app "$app" "$app"
+    click_entry 2
+    wait_launches 1
+    expect_default_browser 1 1 2 "http://$home_page"
+    close_app
+    wait_launches 2
+    expect_default_browser 2 3 0 "$exit_page"
+    expect_no_pages "$app"
+    ;;
+
+  no_browser)
+    # With no browser at all each attempt is reported, the window stays usable and closing
+    # still removes the pages and ends the program normally.
+    hide "$internet_explorer"
+    hide "$default_browser"
+    start_app "$app" "$app"
+    click_entry 1
+    message=$(read_message)
+    echo "menu entry: $message"
+    [[ $message == *"$home_page"* ]] || fail "the message does not name the page: $message"
+    click_entry 2
+    message=$(read_message)
+    # shellcheck disable=SC2046
+    click $(probe caption)
+    xdotool key alt+F4
+    message=$(read_message)
+    echo "closing: $message"
+    [[ $message == *"$exit_page"* ]] || fail "the message does not name the exit page: $message"
+    for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
+    wait "$app_pid" || fail "the program ended with status $?"
+    app_pid=
+    [ ! -s "$log" ] || fail "a browser started: $(cat "$log")"
+    expect_no_pages "$app"
+    ;;
+
+  pane_failure)
+    # A WebBrowser control that cannot be created is reported and ends the program before any
+    # page file is written.
+    WINEDLLOVERRIDES="ieframe=" "$PLQ_WINE_RUN" "$app/plqcalc.exe" >"$work/app.out" 2>&1 &
+    app_pid=$!
+    message=$(read_message)
+    echo "message: $message"
+    [[ $message == "WebBrowser1: CoCreateInstance(CLSID_WebBrowser): "?* ]] ||
+      fail "unexpected message: $message"
+    status=0
+    wait "$app_pid" || status=$?
+    app_pid=
+    [ "$status" -eq 1 ] || fail "the program ended with status $status, expected 1"
+    expect_no_pages "$app"
     ;;
 
   *)

@@ -3,6 +3,8 @@
 //                                 and, for each menu bar entry of PROGRAM's menu, the entry's
 //                                 text and its centre in screen coordinates, and a point on
 //                                 the caption
+//   window_probe message CAPTION  prints the text of the message box captioned CAPTION and
+//                                 presses its OK button
 //   window_probe watch FOLDER LOG N  appends the name of each file removed from FOLDER to LOG,
 //                                 one per line, after first writing "ready"; stops after N
 //                                 removals or 60 s
@@ -73,6 +75,35 @@ int Window(const wchar_t* caption, const wchar_t* program) {
   return 0;
 }
 
+// The text of the message box captioned CAPTION, once it shows; then presses its OK button.
+int Message(const wchar_t* caption) {
+  HWND box = nullptr;
+  for (int attempt = 0; attempt < 200 && box == nullptr; ++attempt) {
+    box = FindWindowW(L"#32770", caption);
+    if (box == nullptr) Sleep(50);
+  }
+  if (box == nullptr) {
+    std::fprintf(stderr, "no message box with that caption\n");
+    return 1;
+  }
+  std::wstring text;
+  for (HWND child = GetWindow(box, GW_CHILD); child != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    wchar_t name[16] = {};
+    GetClassNameW(child, name, 16);
+    wchar_t buffer[2048] = {};
+    if (lstrcmpiW(name, L"Static") == 0 && GetWindowTextW(child, buffer, 2048) > 0) {
+      text = buffer;
+    }
+  }
+  char utf8[8192] = {};
+  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, utf8, sizeof utf8, nullptr, nullptr);
+  std::printf("%s\n", utf8);
+  std::fflush(stdout);
+  PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  return 0;
+}
+
 int Watch(const wchar_t* folder, const wchar_t* log_path, int wanted) {
   HANDLE directory = CreateFileW(
       folder, FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -129,7 +160,10 @@ int Watch(const wchar_t* folder, const wchar_t* log_path, int wanted) {
 int wmain(int argc, wchar_t** argv) {
   const std::wstring mode = argc > 1 ? argv[1] : L"";
   if (mode == L"window" && argc == 4) return Window(argv[2], argv[3]);
+  if (mode == L"message" && argc == 3) return Message(argv[2]);
   if (mode == L"watch" && argc == 5) return Watch(argv[2], argv[3], _wtoi(argv[4]));
-  std::fprintf(stderr, "usage: window_probe window CAPTION PROGRAM | watch FOLDER LOG COUNT\n");
+  std::fprintf(
+      stderr,
+      "usage: window_probe window CAPTION PROGRAM | message CAPTION | watch FOLDER LOG COUNT\n");
   return 2;
 }
