@@ -42,4 +42,11 @@ if [ ! -f "$prefix/.plq-ready" ]; then
   ) 9>"$prefix.lock"
 fi
 
+# Start the prefix's wineserver and Wine's own background programs (services, devices) apart from
+# our output: started by a program whose output is a pipe, as under CTest, they would hold the
+# pipe open and the caller would wait seconds for them to go. They stay 5 s after the last
+# program ends, so a series of test programs shares one warm session.
+wineserver -p5 </dev/null >/dev/null 2>&1 || true
+wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+
 exec wine "$@"
