@@ -6,7 +6,6 @@
 #include "shell/win32/browser_pane.h"
 
 #include <atomic>
-#include <utility>
 
 #include "shell/win32/win32_text.h"
 

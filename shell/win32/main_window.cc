@@ -3,7 +3,7 @@
 // fixed layout: the panes are placed once and never moved when the window is resized.
 #include "shell/win32/main_window.h"
 
-#include <utility>
+#include <type_traits>
 
 #include "shell/win32/resource.h"
 #include "shell/win32/win32_text.h"
@@ -37,7 +37,7 @@ bool RegisterWindowClass(HINSTANCE instance, WNDPROC procedure, std::string* err
   window_class.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_PLQCALC),
                                                        IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
                                                        GetSystemMetrics(SM_CYSMICON), LR_SHARED));
-  window_class.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+  window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   window_class.lpszClassName = kWindowClass;
   if (RegisterClassExW(&window_class) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {

@@ -57,9 +57,11 @@ xvfb_pid=
 app_pid=
 mounted=
 hidden=()
+planted=()
 finish() {
   stop_wine
   for file in "${hidden[@]}"; do mv "$file.hidden" "$file"; done
+  for file in "${planted[@]}"; do rm -f "$file"; done
   [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null || true
   [ -n "$mounted" ] && umount "$mounted" 2>/dev/null || true
@@ -132,10 +134,12 @@ wait_launches() {
 expect_launch() {
   local line=$1 show=$2 files_left=$3 address=$4
   local want got
-  want=$(printf 'show=%s\tfiles_left=%s\tcommand=%s   %s' "$show" "$files_left" "$stored_browser" \
-    "$address")
+  want=$(printf 'show=%s\tfiles_left=%s\tprogram=%s\tcommand=%s   %s' "$show" "$files_left" \
+    'C:\Program Files\Internet Explorer\iexplore.exe' "$stored_browser" "$address")
   got=$(sed -n "${line}p" "$log")
-  [ "$got" = "$want" ] || fail "browser start $line: got [$got], expected [$want]"
+  # File names compare without regard to case.
+  [ "${got,,}" = "${want,,}" ] && [[ $got == *"command=$stored_browser   $address" ]] ||
+    fail "browser start $line: got [$got], expected [$want]"
 }
 
 # Like a user: bring the window to the front by its caption, then alt+F4. Waits for the
@@ -156,10 +160,10 @@ close_app() {
 expect_default_browser() {
   local line=$1 show=$2 files_left=$3 address=$4
   local want got
-  want=$(printf 'show=%s\tfiles_left=%s\tcommand="C:\\windows\\default_browser.exe" "%s"' \
-    "$show" "$files_left" "$address")
+  want=$(printf 'show=%s\tfiles_left=%s\tprogram=%s\tcommand="%s" "%s"' "$show" "$files_left" \
+    'C:\windows\default_browser.exe' 'C:\windows\default_browser.exe' "$address")
   got=$(sed -n "${line}p" "$log")
-  [ "$got" = "$want" ] || fail "default browser start $line: got [$got], expected [$want]"
+  [ "${got,,}" = "${want,,}" ] || fail "default browser start $line: got [$got], expected [$want]"
 }
 
 # Reads the message box the program shows, presses its OK button and prints the text.
@@ -231,6 +235,10 @@ case $scenario in
     ;;
 
   menu)
+    # A program planted at C:\Program.exe, which an unquoted command line with no program name
+    # would start first, is never started.
+    planted+=("$WINEPREFIX/drive_c/Program.exe")
+    cp "$PLQ_STANDIN" "$WINEPREFIX/drive_c/Program.exe"
     start_app "$app" "$app"
     click_entry 1
     wait_launches 1

@@ -1,8 +1,8 @@
 // Stands in for Internet Explorer in the test prefix (installed there as iexplore.exe): appends
 // one line per start to the file named by %PLQ_STANDIN_LOG% and exits at once. The line holds
 // the show style from its STARTUPINFO, how many of the files listed in %PLQ_STANDIN_WATCH%
-// (separated by ";") still exist, and its exact command line. A windows program, as the
-// browser is, so starting it opens no console.
+// (separated by ";") still exist, which program file was started, and its exact command line. A
+// windows program, as the browser is, so starting it opens no console.
 #include <windows.h>
 
 #include <string>
@@ -38,9 +38,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   GetStartupInfoW(&startup);
   const int show = (startup.dwFlags & STARTF_USESHOWWINDOW) != 0 ? startup.wShowWindow : -1;
 
+  wchar_t program[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, program, MAX_PATH);
   const std::wstring record = L"show=" + std::to_wstring(show) + L"\tfiles_left=" +
                               std::to_wstring(ExistingFiles(Variable(L"PLQ_STANDIN_WATCH"))) +
-                              L"\tcommand=" + GetCommandLineW() + L"\n";
+                              L"\tprogram=" + program + L"\tcommand=" + GetCommandLineW() + L"\n";
   const int size = WideCharToMultiByte(CP_UTF8, 0, record.data(), static_cast<int>(record.size()),
                                        nullptr, 0, nullptr, nullptr);
   std::string utf8(static_cast<size_t>(size), '\0');
