@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 purpose=${1:-test}
 
 run_packages=(
-  build-essential cmake pkg-config
+  build-essential cmake pkg-config python3
   libgtk-3-dev libwebkit2gtk-4.1-dev
   fonts-noto-cjk xdg-utils
   xvfb xauth x11-utils imagemagick
