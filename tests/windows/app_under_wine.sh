@@ -147,6 +147,7 @@ expect_launch() {
 close_app() {
   # shellcheck disable=SC2046
   click $(probe caption)
+  sleep 0.2
   xdotool key alt+F4
   for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
   kill -0 "$app_pid" 2>/dev/null && fail "the program did not end after alt+F4"

@@ -21,10 +21,12 @@ namespace {
 // program's own resources, is laid out in a hidden twin window of the same style and size; its
 // entries sit at the same offsets from the window's corner.
 int Window(const wchar_t* caption, const wchar_t* program) {
+  // The window exists, hidden, before the start-up routine shows it.
   HWND hwnd = nullptr;
-  for (int attempt = 0; attempt < 200 && hwnd == nullptr; ++attempt) {
+  for (int attempt = 0; attempt < 200; ++attempt) {
     hwnd = FindWindowW(nullptr, caption);
-    if (hwnd == nullptr) Sleep(50);
+    if (hwnd != nullptr && IsWindowVisible(hwnd)) break;
+    Sleep(50);
   }
   if (hwnd == nullptr) {
     std::fprintf(stderr, "no window with that caption\n");
