@@ -131,15 +131,28 @@ wait_launches() {
   fail "the browser was started $(wc -l <"$log" 2>/dev/null || echo 0) times, expected $1"
 }
 
-expect_launch() {
-  local line=$1 show=$2 files_left=$3 address=$4
+# Record $1 of the stand-ins: the show style, how many page files were left, the program file
+# that was started (file names compare without regard to case) and the exact command line.
+expect_record() {
+  local line=$1 show=$2 files_left=$3 program=$4 command=$5
   local want got
-  want=$(printf 'show=%s\tfiles_left=%s\tprogram=%s\tcommand=%s   %s' "$show" "$files_left" \
-    'C:\Program Files\Internet Explorer\iexplore.exe' "$stored_browser" "$address")
+  want=$(printf 'show=%s\tfiles_left=%s\tprogram=%s\tcommand=%s' "$show" "$files_left" "$program" \
+    "$command")
   got=$(sed -n "${line}p" "$log")
-  # File names compare without regard to case.
-  [ "${got,,}" = "${want,,}" ] && [[ $got == *"command=$stored_browser   $address" ]] ||
+  [ "${got,,}" = "${want,,}" ] && [ "${got#*$'\t'command=}" = "$command" ] ||
     fail "browser start $line: got [$got], expected [$want]"
+}
+
+# Internet Explorer gets the stored path, three spaces and the address.
+expect_launch() {
+  expect_record "$1" "$2" "$3" 'C:\Program Files\Internet Explorer\iexplore.exe' \
+    "$stored_browser   $4"
+}
+
+# The system's web browser gets the address with its scheme, in quotes as the association says.
+expect_default_browser() {
+  expect_record "$1" "$2" "$3" 'C:\windows\default_browser.exe' \
+    "\"C:\\windows\\default_browser.exe\" \"$4\""
 }
 
 # Like a user: bring the window to the front by its caption, then alt+F4. Waits for the
@@ -155,16 +168,6 @@ close_app() {
   wait "$app_pid" || status=$?
   app_pid=
   [ "$status" -eq 0 ] || fail "the program ended with status $status: $(cat "$work/app.out")"
-}
-
-# The system's web browser gets the address with its scheme, in quotes as the association says.
-expect_default_browser() {
-  local line=$1 show=$2 files_left=$3 address=$4
-  local want got
-  want=$(printf 'show=%s\tfiles_left=%s\tprogram=%s\tcommand="%s" "%s"' "$show" "$files_left" \
-    'C:\windows\default_browser.exe' 'C:\windows\default_browser.exe' "$address")
-  got=$(sed -n "${line}p" "$log")
-  [ "${got,,}" = "${want,,}" ] || fail "default browser start $line: got [$got], expected [$want]"
 }
 
 # Reads the message box the program shows, presses its OK button and prints the text.
