@@ -5,7 +5,8 @@ Start-up: from process start until the left pane has drawn both calendars (the p
 PLQCALC_REPORT_READY line), beside the floor of the same stack measured in the same run: a bare
 GTK window with one WebKitGTK view loading a blank local page until its load finishes. Runs
 alternate between the two so that a busy machine slows both alike.
-Memory: the total PSS of the program and its WebKit processes with both panes loaded.
+Memory: the total PSS of the program and its WebKit processes with both panes loaded, and of the
+floor with its page loaded.
 
     bench_app.py --app plqcalc --floor plq_bench_floor [--runs 15]
 """
@@ -89,40 +90,50 @@ def main():
         env = {**os.environ, "PATH": bin_dir + ":" + os.environ.get("PATH", "/usr/bin:/bin"),
                "HOME": os.path.join(root, "home"), "XDG_RUNTIME_DIR": root}
 
-        floor_times, app_times, pss = [], [], None
+        times = {"floor": [], "plqcalc": []}
+        memory = {}
         with plqsession.xvfb() as display:
             for run in range(options.runs + 1):  # the first round only warms the caches
-                with plqsession.App(options.floor, display, env=env, args=[blank]) as floor:
-                    stamp, _ = floor.wait_line("floor: loaded", 60)
-                    if run:
-                        floor_times.append(stamp - floor.started)
-                    floor.wait_exit()
-                with plqsession.App(executable, display, env=env, cwd=root) as app:
-                    report = app.wait_ready(60)
-                    if run:
-                        app_times.append(report["seconds"])
-                    if pss is None and run:
-                        with contextlib.suppress(plqsession.Timeout):
-                            app.wait_line(plqsession.SIDE_PANEL_LINE, 10)
-                        pss = [(pid, process_name(pid), pss_kib(pid))
-                               for pid in descendants(app.process.pid)]
-                    app.close(display)
-                    app.wait_exit()
+                for name in times:
+                    if name == "floor":
+                        program = plqsession.App(options.floor, display, env=env, args=[blank])
+                    else:
+                        program = plqsession.App(executable, display, env=env, cwd=root)
+                    with program:
+                        if name == "floor":
+                            stamp, line = program.wait_line("floor: loaded", 60)
+                            seconds = stamp - program.started
+                            program.xid = int(line.rsplit("=", 1)[1], 16)
+                        else:
+                            seconds = program.wait_ready(60)["seconds"]
+                        if not run:
+                            continue
+                        times[name].append(seconds)
+                        if name not in memory:
+                            if name == "plqcalc":
+                                with contextlib.suppress(plqsession.Timeout):
+                                    program.wait_line(plqsession.SIDE_PANEL_LINE, 10)
+                            memory[name] = [(pid, process_name(pid), pss_kib(pid))
+                                            for pid in descendants(program.process.pid)]
+                        program.close(display)
+                        program.wait_exit()
 
-        floor_median = statistics.median(floor_times)
-        app_median = statistics.median(app_times)
-        ratio = app_median / floor_median
+        floor_times, app_times = times["floor"], times["plqcalc"]
+        ratio = statistics.median(app_times) / statistics.median(floor_times)
         print(f"Start-up over {options.runs} runs each, on a private Xvfb:")
         print(f"  floor (GTK window + one WebKit view, blank local page loaded): "
               f"{spread(floor_times)}")
         print(f"  plqcalc (both calendars drawn in the left pane):               "
               f"{spread(app_times)}")
         print(f"  ratio of medians: {ratio:.2f} (goal <= {START_GOAL})")
-        total = sum(kib for _, _, kib in pss)
-        print("Memory with both panes loaded (PSS from /proc/<pid>/smaps_rollup):")
-        for pid, name, kib in pss:
-            print(f"  {name:<24} pid {pid:<8} {kib / 1024:7.1f} MiB")
-        print(f"  total {total / 1024:.1f} MiB (goal <= {PSS_GOAL_MIB} MiB)")
+        print("Memory, PSS from /proc/<pid>/smaps_rollup (shared pages are split among every "
+              "process that maps them, on the whole machine):")
+        for name, processes in memory.items():
+            total = sum(kib for _, _, kib in processes)
+            goal = f" (goal <= {PSS_GOAL_MIB} MiB)" if name == "plqcalc" else ""
+            print(f"  {name}: total {total / 1024:.1f} MiB{goal}")
+            for pid, process, kib in processes:
+                print(f"    {process:<24} pid {pid:<8} {kib / 1024:7.1f} MiB")
         print(f"Executable: {os.path.getsize(options.app)} bytes "
               f"({os.path.getsize(options.app) / 1024 / 1024:.2f} MiB) {options.app}")
     finally:

@@ -1,8 +1,10 @@
 // The start-up floor of the program's stack: a bare GTK 3 window with one WebKitGTK 4.1 view
 // (pkg-config gtk+-3.0 webkit2gtk-4.1), set up like the program's panes (ephemeral context,
-// no hardware acceleration), loading a blank local page. Prints "floor: loaded" when the load has
-// finished and ends; the benchmark times process start to that line.
+// no hardware acceleration), loading a blank local page. Prints "floor: loaded xid=0x..." when the
+// load has finished; the benchmark times process start to that line, measures its memory, and
+// closes the window, which ends it.
 //   plq_bench_floor PAGE
+#include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
@@ -10,11 +12,11 @@
 
 namespace {
 
-void OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer) {
+void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer) {
   if (event != WEBKIT_LOAD_FINISHED) return;
-  std::fputs("floor: loaded\n", stdout);
+  GdkWindow* window = gtk_widget_get_window(gtk_widget_get_toplevel(GTK_WIDGET(view)));
+  std::printf("floor: loaded xid=0x%lx\n", GDK_WINDOW_XID(window));
   std::fflush(stdout);
-  gtk_main_quit();
 }
 
 }  // namespace
@@ -40,12 +42,12 @@ int main(int argc, char** argv) {
   GtkWidget* view = GTK_WIDGET(
       g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context, "settings", settings, nullptr));
   g_signal_connect(view, "load-changed", G_CALLBACK(OnLoadChanged), nullptr);
+  g_signal_connect(window, "destroy", G_CALLBACK(gtk_main_quit), nullptr);
   gtk_container_add(GTK_CONTAINER(window), view);
   webkit_web_view_load_uri(WEBKIT_WEB_VIEW(view), uri);
   g_free(uri);
   gtk_widget_show_all(window);
   gtk_main();
-  gtk_widget_destroy(window);
   g_object_unref(settings);
   g_object_unref(context);
   return 0;

@@ -66,15 +66,16 @@ return new Promise(function (resolve) {
       requestAnimationFrame(Check);
       return;
     }
+    // The frame after this callback paints the calendars; the timeout runs once it has.
     requestAnimationFrame(function () {
-      requestAnimationFrame(function () {
+      setTimeout(function () {
         resolve(JSON.stringify({
           calendar1: Rows('Calendar1'), calendar2: Rows('Calendar2'),
           year: Field('txtYear'), month: Field('txtMonth'), day: Field('txtDay'),
           compatMode: document.compatMode, characterSet: document.characterSet,
           title: document.title
         }));
-      });
+      }, 0);
     });
   }
   Check();

@@ -78,8 +78,7 @@ class _XEvent(ctypes.Union):
     _fields_ = [("client", _XClientMessage), ("pad", ctypes.c_long * 24)]
 
 
-def send_close_request(display, xid):
-    """Sends WM_DELETE_WINDOW to the window, as a window manager does for its close button."""
+def _xlib():
     xlib = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
     xlib.XOpenDisplay.restype = ctypes.c_void_p
     xlib.XOpenDisplay.argtypes = [ctypes.c_char_p]
@@ -89,10 +88,31 @@ def send_close_request(display, xid):
                                 ctypes.POINTER(_XEvent)]
     xlib.XFlush.argtypes = [ctypes.c_void_p]
     xlib.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    xlib.XGetGeometry.argtypes = [ctypes.c_void_p, ctypes.c_ulong] + [ctypes.c_void_p] * 7
+    xlib.XGetImage.restype = ctypes.c_void_p
+    xlib.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int,
+                               ctypes.c_uint, ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
+    xlib.XGetPixel.restype = ctypes.c_ulong
+    xlib.XGetPixel.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int]
+    xlib.XDestroyImage.argtypes = [ctypes.c_void_p]
+    return xlib
+
+
+@contextlib.contextmanager
+def _x_connection(display):
+    xlib = _xlib()
     connection = xlib.XOpenDisplay(display.encode())
     if not connection:
         raise RuntimeError(f"cannot open display {display}")
     try:
+        yield xlib, connection
+    finally:
+        xlib.XCloseDisplay(connection)
+
+
+def send_close_request(display, xid):
+    """Sends WM_DELETE_WINDOW to the window, as a window manager does for its close button."""
+    with _x_connection(display) as (xlib, connection):
         event = _XEvent()
         event.client.type = 33  # ClientMessage
         event.client.window = xid
@@ -103,8 +123,39 @@ def send_close_request(display, xid):
         if not xlib.XSendEvent(connection, xid, 0, 0, ctypes.byref(event)):
             raise RuntimeError("XSendEvent failed")
         xlib.XFlush(connection)
-    finally:
-        xlib.XCloseDisplay(connection)
+
+
+# The left pane's area in the window: 553 pixels wide, the 496 pixels at the bottom.
+PANE_WIDTH, AREA_HEIGHT = 553, 496
+# Two columns through the pane, one through each calendar's half of the page.
+PANE_COLUMNS = (50, 300)
+
+
+def left_pane_painted(display, xid):
+    """Whether the left pane shows a page on the screen: before WebKit's first picture arrives
+    the pane is one flat colour; the calculator gives each column text, borders and fills."""
+    with _x_connection(display) as (xlib, connection):
+        width, height = ctypes.c_uint(), ctypes.c_uint()
+        unused = [ctypes.c_ulong(), ctypes.c_int(), ctypes.c_int(), ctypes.c_uint(),
+                  ctypes.c_uint()]
+        if not xlib.XGetGeometry(connection, xid, ctypes.byref(unused[0]), ctypes.byref(unused[1]),
+                                 ctypes.byref(unused[2]), ctypes.byref(width),
+                                 ctypes.byref(height), ctypes.byref(unused[3]),
+                                 ctypes.byref(unused[4])):
+            return False
+        top = height.value - AREA_HEIGHT
+        for column in PANE_COLUMNS:
+            image = xlib.XGetImage(connection, xid, column, top, 1, AREA_HEIGHT, ~0 & 0xFFFFFFFF,
+                                   2)  # ZPixmap
+            if not image:
+                return False
+            try:
+                colours = {xlib.XGetPixel(image, 0, row) for row in range(AREA_HEIGHT)}
+            finally:
+                xlib.XDestroyImage(image)
+            if len(colours) < 4:
+                return False
+        return True
 
 
 def screenshot(display, xid, path):
@@ -130,6 +181,7 @@ class App:
         environment.update({"DISPLAY": display, "PLQCALC_REPORT_READY": "1",
                             "DBUS_SESSION_BUS_ADDRESS": "disabled:", "GDK_BACKEND": "x11"})
         environment.pop("WAYLAND_DISPLAY", None)
+        self.display = display
         self.started = time.monotonic()
         self.process = subprocess.Popen(
             [*user_prefix, executable, *args], env=environment, cwd=cwd, stdin=subprocess.DEVNULL,
@@ -176,12 +228,15 @@ class App:
                 return stamp, line
 
     def wait_ready(self, timeout=60):
-        """Waits until the calculator pane has drawn both calendars; returns the report."""
-        stamp, line = self.wait_line(READY_PREFIX, timeout)
+        """Waits until the calculator pane has drawn both calendars, in the page and then on the
+        screen; returns the page's report with "seconds" from start to the picture."""
+        _, line = self.wait_line(READY_PREFIX, timeout)
         xid_text, _, report = line[len(READY_PREFIX):].partition(" ")
         self.xid = int(xid_text.split("=", 1)[1], 16)
         self.ready = json.loads(report)
-        self.ready["seconds"] = stamp - self.started
+        poll(lambda: left_pane_painted(self.display, self.xid), timeout,
+             "the calculator on the screen", interval=0.005)
+        self.ready["seconds"] = time.monotonic() - self.started
         return self.ready
 
     def close(self, display):
