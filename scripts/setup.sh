@@ -19,7 +19,7 @@ test_packages=(
   "${run_packages[@]}"
   clang-format googletest libgtest-dev libx11-dev
   chromium
-  xdotool dbus
+  xdotool dbus metacity
   g++-mingw-w64-x86-64 mingw-w64-tools wine wine64 fonts-wine locales
 )
 case "$purpose" in
