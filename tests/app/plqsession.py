@@ -78,8 +78,18 @@ class _XEvent(ctypes.Union):
     _fields_ = [("client", _XClientMessage), ("pad", ctypes.c_long * 24)]
 
 
+# Xlib's default error handler ends the process, which would skip every clean-up of the session
+# when a window goes away between two requests. Errors only make the request's result empty
+# (XGetGeometry 0, XGetImage NULL), which the callers already treat as "not there".
+_X_ERROR_HANDLER_TYPE = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_void_p, ctypes.c_void_p)
+_x_error_handler = _X_ERROR_HANDLER_TYPE(lambda display, event: 0)
+
+
 def _xlib():
     xlib = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
+    xlib.XSetErrorHandler.restype = ctypes.c_void_p
+    xlib.XSetErrorHandler.argtypes = [_X_ERROR_HANDLER_TYPE]
+    xlib.XSetErrorHandler(_x_error_handler)
     xlib.XOpenDisplay.restype = ctypes.c_void_p
     xlib.XOpenDisplay.argtypes = [ctypes.c_char_p]
     xlib.XInternAtom.restype = ctypes.c_ulong
