@@ -51,6 +51,16 @@ T* KeepSunk(T* object) {
 
 // Runs in the calculator pane once its load has finished: resolves when both calendar tables have
 // rows and two animation frames have passed, so the calendars have been painted, not only built.
+// Runs in the side panel once its load has finished: resolves after two animation frames, when
+// the page's first picture has been painted.
+constexpr char kPaintedScript[] = R"js(
+return new Promise(function (resolve) {
+  requestAnimationFrame(function () {
+    requestAnimationFrame(function () { resolve(true); });
+  });
+});
+)js";
+
 constexpr char kReadyCheckScript[] = R"js(
 return new Promise(function (resolve) {
   function Rows(id) {
@@ -279,6 +289,9 @@ void GtkMainWindow::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gp
       std::fputs("plqcalc: side-panel-loaded\n", stdout);
       std::fflush(stdout);
     }
+    webkit_web_view_call_async_javascript_function(view, kPaintedScript, -1, nullptr, nullptr,
+                                                   nullptr, window->cancellable_,
+                                                   OnSidePanelPainted, self);
     return;
   }
   // Runs with or without the ready report: OnReadyChecked makes sure the calendars reach the
@@ -322,6 +335,22 @@ void GtkMainWindow::OnReadyChecked(GObject* view, GAsyncResult* result, gpointer
   std::fflush(stdout);
   g_free(json);
   g_object_unref(value);
+}
+
+void GtkMainWindow::OnSidePanelPainted(GObject* view, GAsyncResult* result, gpointer self) {
+  GError* error = nullptr;
+  JSCValue* value =
+      webkit_web_view_call_async_javascript_function_finish(WEBKIT_WEB_VIEW(view), result, &error);
+  if (value == nullptr) {
+    // Cancelled means the window is gone: `self` must not be touched. Any other failure leaves
+    // the pane as WebKit drew it.
+    g_error_free(error);
+    return;
+  }
+  g_object_unref(value);
+  // The same lost draw request as in OnReadyChecked strikes this pane too (seen as a grey side
+  // panel beside a drawn calculator): one request once the page has painted brings it up.
+  gtk_widget_queue_draw(GTK_WIDGET(static_cast<GtkMainWindow*>(self)->web_browser2_));
 }
 
 Status GResourceStore::Read(const std::string& type, int id, Bytes* bytes) {

@@ -61,6 +61,7 @@ class GtkMainWindow : public MainWindow {
   static gboolean OnScriptDialog(WebKitWebView* view, WebKitScriptDialog* dialog, gpointer self);
   static void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer self);
   static void OnReadyChecked(GObject* view, GAsyncResult* result, gpointer self);
+  static void OnSidePanelPainted(GObject* view, GAsyncResult* result, gpointer self);
 
   // The GObjects this window keeps a reference to, so they outlive GTK's own teardown until the
   // destructor has disconnected every handler that points at this object.
