@@ -277,7 +277,14 @@ def scenario_window(options):
             with contextlib.suppress(plqsession.Timeout):
                 app.wait_line(plqsession.SIDE_PANEL_LINE, 10)
             picture = os.path.join(options.artefacts, "app-window.png")
-            plqsession.screenshot(display, app.xid, picture)
+
+            def SidePanelOnScreen():
+                # The side panel's white page, not the window's grey, fills the right pane.
+                plqsession.screenshot(display, app.xid, picture)
+                return count_colour(picture, (560, bar, AREA[0], height), (0xFF, 0xFF, 0xFF)) > \
+                    (AREA[0] - 560) * AREA[1] // 2
+
+            plqsession.poll(SidePanelOnScreen, 10, "the side panel on the screen", interval=0.2)
             # The date row's pink is drawn inside the left pane, and nowhere above it.
             check(count_colour(picture, (0, bar, 553, height), (0xFF, 0xCC, 0xCC)) > 1000,
                   "the calculator is not drawn in the left pane")
