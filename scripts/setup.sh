@@ -46,7 +46,8 @@ if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -q
-  apt-get install -y -q --no-install-recommends "${missing[@]}"
+  # With recommends: WebKitGTK needs Mesa's EGL, which libegl1 only recommends.
+  apt-get install -y -q "${missing[@]}"
 fi
 
 # The Windows program's captions are Chinese: Wine needs a Chinese locale to draw them.
