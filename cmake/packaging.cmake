@@ -1,18 +1,13 @@
-# Packages: a .deb on Linux, a ZIP on Windows. Each target directory adds its own install() rules.
+# Packages: a .deb on Linux (packaging_deb.cmake), an installer and a ZIP on Windows
+# (packaging_windows.cmake). Each target directory adds its own install() rules.
 set(CPACK_PACKAGE_NAME "plqcalc")
 set(CPACK_PACKAGE_VENDOR "plqcalc")
 set(CPACK_PACKAGE_CONTACT "plqcalc <plqcalc@example.com>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Ovulation-period calculator (排卵期计算器)")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
-set(CPACK_STRIP_FILES ON)
 if(WIN32)
-  set(CPACK_GENERATOR "ZIP")
-  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+  include(packaging_windows)
 else()
-  set(CPACK_GENERATOR "DEB")
-  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-  set(CPACK_DEBIAN_PACKAGE_SECTION "misc")
-  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, fonts-noto-cjk")
-  set(CPACK_DEBIAN_FILE_NAME "DEB-DEFAULT")
+  include(packaging_deb)
 endif()
 include(CPack)

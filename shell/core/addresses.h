@@ -6,6 +6,11 @@
 
 namespace plq {
 
+// The program's reverse-DNS application id under the maker's domain: the desktop entry's and the
+// AppStream component's name, the icon's name, and the Wayland app_id / X11 class of the window.
+// The build reads it from here (cmake/core_facts.cmake) for the files it names.
+inline constexpr char kApplicationId[] = "com.example.plqcalc";
+
 // The publisher's affiliate identifier: "mm_" and three underscore-separated decimal numbers.
 inline constexpr char kAffiliateId[] = "mm_10000001_2_3";
 
