@@ -11,13 +11,11 @@ namespace plq {
 // The build reads it from here (cmake/core_facts.cmake) for the files it names.
 inline constexpr char kApplicationId[] = "com.example.plqcalc";
 
-// The publisher's affiliate identifier: "mm_" and three underscore-separated decimal numbers.
-inline constexpr char kAffiliateId[] = "mm_10000001_2_3";
-
 // The maker's web site: a bare host name with no path.
 inline constexpr char kHomePageAddress[] = "www.example.com";
 
-// The promotional page opened when the window closes.
+// The promotional page opened when the window closes. Its "pid", as the widget's, is the
+// publisher's affiliate identifier: "mm_" and three underscore-separated decimal numbers.
 inline constexpr char kExitPageAddress[] =
     "http://go.example.com/go/chn/tbk_channel/channelcode.php"
     "?pid=mm_10000001_2_3&eventid=101329";

@@ -1,19 +1,36 @@
 #include "shell/core/form1.h"
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "shell/core/addresses.h"
 #include "shell/core/page_store.h"
 
 namespace plq {
+namespace {
+
+const PageEntry& PageOf(Pane pane) {
+  return pane == Pane::kWebBrowser1 ? kCalculatorPage : kSidePanelPage;
+}
+
+int IndexOf(Pane pane) { return pane == Pane::kWebBrowser1 ? 0 : 1; }
+
+// Takes the page files away when this copy holds `folder` alone; otherwise another copy of the
+// program still shows them and they stay.
+Status TakePagesAway(PageFolder& folder, FolderKind kind) {
+  if (!folder.HoldAlone()) return Status::Ok();
+  const Status removed = RemovePages(folder);
+  if (kind == FolderKind::kPrivate) folder.RemoveIfEmpty();
+  return removed;
+}
+
+}  // namespace
 
 void LaunchBrowser(BrowserLauncher& launcher, FailureReporter& reporter, const std::string& address,
                    WindowStyle style) {
   const Status opened = launcher.Open(address, style);
-  if (opened.ok()) return;
-  std::string message = "无法打开网页 " + address;
-  if (!opened.message().empty()) message += "\n" + opened.message();
-  reporter.Report(message);
+  if (!opened.ok()) reporter.Report(messages::CannotOpenAddress(address, opened.message()));
 }
 
 Form1::Form1(MainWindow& window, ResourceStore& resources, BrowserLauncher& launcher,
@@ -23,6 +40,8 @@ Form1::Form1(MainWindow& window, ResourceStore& resources, BrowserLauncher& laun
       launcher_(launcher),
       reporter_(reporter),
       folders_(folders) {}
+
+Form1::~Form1() = default;
 
 Status Form1::SetCaption(const std::string& caption) {
   const Status loaded = Load();
@@ -49,19 +68,22 @@ Status Form1::Load() {
 Status Form1::LoadOnce() {
   const Status written = WritePagesToFirstFolder();
   if (!written.ok()) return written;
-  const struct {
-    Pane pane;
-    const PageEntry& page;
-  } steps[] = {{Pane::kWebBrowser1, kCalculatorPage}, {Pane::kWebBrowser2, kSidePanelPage}};
-  for (const auto& step : steps) {
-    const std::string path = PagePath(page_folder_, step.page);
-    const Status navigated = window_.Navigate(step.pane, path);
+  for (const PageEntry& page : kPages) {
+    const Status navigated = NavigatePane(page.pane);
     if (!navigated.ok()) {
-      DiscardPages();
-      return Status::Failure("无法在窗口中打开网页文件 " + path + "：" + navigated.message());
+      // Nothing more useful to say than the failure that brought us here.
+      LeaveFolder().IgnoreError();
+      return navigated;
     }
   }
   return Status::Ok();
+}
+
+Status Form1::NavigatePane(Pane pane) {
+  const std::string path = PagePath(folder_->path(), PageOf(pane));
+  const Status navigated = window_.Navigate(pane, path);
+  if (navigated.ok()) return navigated;
+  return Status::Failure(messages::CannotShowPage(path, navigated.message()));
 }
 
 Status Form1::WritePagesToFirstFolder() {
@@ -69,50 +91,59 @@ Status Form1::WritePagesToFirstFolder() {
   const Status read = ReadPages(resources_, &contents);
   if (!read.ok()) return read;
 
-  std::string reasons;
-  const auto note = [&reasons](const Status& failure) { reasons += "\n" + failure.message(); };
-  const std::string application_directory = folders_.ApplicationDirectory();
-  Status written = WritePages(contents, application_directory);
-  if (written.ok()) {
-    page_folder_ = application_directory;
-    page_folder_is_private_ = false;
-    return written;
+  std::vector<std::pair<std::string, FolderKind>> candidates = {
+      {folders_.ApplicationDirectory(), FolderKind::kApplication}};
+  for (std::string& folder : folders_.PrivateFolders()) {
+    candidates.emplace_back(std::move(folder), FolderKind::kPrivate);
   }
-  note(written);
-  for (const std::string& folder : folders_.PrivateFolders()) {
-    const Status prepared = PreparePrivateFolder(folder);
-    if (!prepared.ok()) {
-      note(prepared);
+  std::string reasons;
+  const auto note = [&reasons](const std::string& reason) { reasons += "\n" + reason; };
+  for (const auto& [path, kind] : candidates) {
+    Status usable = CheckFolderPath(path);
+    std::unique_ptr<PageFolder> folder;
+    if (usable.ok()) usable = folders_.Open(path, kind, &folder);
+    // Copies that ended while writing leave temporary files; only a copy alone in the folder
+    // can tell they are nobody's any more.
+    if (usable.ok() && folder->HoldAlone()) {
+      for (const PageEntry& page : kPages) folder->RemoveLeftovers(PageFileName(page));
+      usable = folder->Share();
+    }
+    if (!usable.ok()) {
+      note(messages::CannotUseFolder(path, usable.message()));
       continue;
     }
-    written = WritePages(contents, folder);
+    const Status written = ExtractPages(contents, *folder);
     if (written.ok()) {
-      page_folder_ = folder;
-      page_folder_is_private_ = true;
+      folder_ = std::move(folder);
+      folder_kind_ = kind;
       return written;
     }
-    note(written);
-    RemovePrivateFolderIfEmpty(folder);
+    note(written.message());
+    TakePagesAway(*folder, kind).IgnoreError();
   }
-  return Status::Failure("没有可以写入网页文件的文件夹，程序无法启动。" + reasons);
+  return Status::Failure(messages::NoFolderForPages(reasons));
 }
 
-void Form1::DiscardPages() {
-  // The files were written a moment ago by this call; a failure to remove them has nothing
-  // more useful to say than the failure that brought us here.
-  RemovePages(page_folder_);
-  if (page_folder_is_private_) RemovePrivateFolderIfEmpty(page_folder_);
-  page_folder_.clear();
-  page_folder_is_private_ = false;
+Status Form1::LeaveFolder() {
+  if (!folder_) return Status::Ok();
+  const Status removed = TakePagesAway(*folder_, folder_kind_);
+  folder_.reset();
+  return removed;
 }
 
 void Form1::Unload() {
-  if (!loaded_ || !load_status_.ok() || unloaded_) return;
-  unloaded_ = true;
-  const Status removed = RemovePages(page_folder_);
-  if (page_folder_is_private_) RemovePrivateFolderIfEmpty(page_folder_);
+  if (!loaded_ || !load_status_.ok() || left_) return;
+  left_ = true;
+  const Status removed = LeaveFolder();
   if (!removed.ok()) reporter_.Report(removed.message());
   LaunchBrowser(launcher_, reporter_, kExitPageAddress, WindowStyle::kMaximizedFocus);
+}
+
+void Form1::EndSession() {
+  if (!loaded_ || !load_status_.ok() || left_) return;
+  left_ = true;
+  // Nobody is there to read a message any more.
+  LeaveFolder().IgnoreError();
 }
 
 void Form1::HomepageClick() {
@@ -122,6 +153,31 @@ void Form1::HomepageClick() {
 void Form1::AboutClick() {
   LaunchBrowser(launcher_, reporter_, kHomePageAddress, WindowStyle::kNormalFocus);
 }
+
+void Form1::PageLoaded(Pane pane) { reloading_[IndexOf(pane)] = false; }
+
+void Form1::PageLoadFailed(Pane pane, const std::string& detail) {
+  if (!folder_ || left_) return;
+  reporter_.Report(messages::CannotShowPage(PagePath(folder_->path(), PageOf(pane)), detail));
+}
+
+void Form1::PaneEnded(Pane pane, const std::string& detail) {
+  if (!folder_ || left_) return;
+  bool& reloading = reloading_[IndexOf(pane)];
+  std::string why = detail;
+  if (!reloading) {
+    reloading = true;
+    const Status navigated = NavigatePane(pane);
+    if (navigated.ok()) return;
+    why = navigated.message();
+  }
+  if (pane != Pane::kWebBrowser1) return;
+  reporter_.Report(messages::CalculatorKeepsFailing(why));
+  EndSession();
+  window_.Quit();
+}
+
+std::string Form1::page_folder() const { return folder_ ? folder_->path() : std::string(); }
 
 Status Module1::Main(Form1& form) {
   const Status captioned = form.SetCaption(kCaption);

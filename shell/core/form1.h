@@ -3,14 +3,15 @@
 #ifndef PLQ_SHELL_CORE_FORM1_H_
 #define PLQ_SHELL_CORE_FORM1_H_
 
+#include <memory>
 #include <string>
 
+#include "shell/core/layout.h"
+#include "shell/core/messages.h"
 #include "shell/core/platform.h"
 #include "shell/core/status.h"
 
 namespace plq {
-
-inline constexpr char kCaption[] = "排卵期计算器";
 
 // Starts the external browser on `address`, returning at once. A browser that cannot be
 // started is reported to the user ("无法打开网页" with the address and the reason) and is not
@@ -24,39 +25,57 @@ class Form1 {
         FailureReporter& reporter, Folders& folders);
   Form1(const Form1&) = delete;
   Form1& operator=(const Form1&) = delete;
+  ~Form1();
 
   // The first touch of the window loads it: both run the load handler first, once.
   Status SetCaption(const std::string& caption);
   Status Show();
 
-  // Load handler: writes both page files (into the application directory when it can be
-  // written, otherwise into the first private folder that can), then navigates WebBrowser1 to
-  // the calculator page and WebBrowser2 to the side panel page. Runs once; a failure is returned
-  // with a message naming each folder tried and why it failed. A load that fails after writing
-  // (a pane that cannot navigate) removes the files again.
+  // Load handler: writes both page files (into the application directory when it can be used,
+  // otherwise into the first private folder that can), then navigates WebBrowser1 to the
+  // calculator page and WebBrowser2 to the side panel page. Runs once; a failure is returned with
+  // a message naming each folder tried and why it failed. A load that fails after writing (a
+  // pane that cannot navigate) takes the files away again.
   Status Load();
-  // Unload handler: removes both page files from where Load wrote them (and the private folder
-  // too when that is left empty), reports a file that could not be removed, then opens the exit
-  // page maximised. Never cancels the unload. Runs once, and only after a successful load: a
-  // window that never loaded wrote nothing and was never shown.
+  // Unload handler, when the user closes the window: the page files go (unless another copy of
+  // the program still shows them: the last copy to leave takes them away), a file that could not
+  // be removed is reported, then the exit page opens maximised. Never cancels the unload. Runs
+  // once, and only after a successful load: a window that never loaded wrote nothing.
   void Unload();
+  // The session ends under the program (log-off, shut-down, a signal) or the program must end
+  // without the user: the page files go as at unload, but no browser starts and nothing is
+  // shown. After Unload or EndSession neither does anything any more.
+  void EndSession();
+
   // Menu entries "主页" and "关于": both open the home page in a normal window.
   void HomepageClick();
   void AboutClick();
 
-  // The folder the page files were written to; empty before a successful load.
-  const std::string& page_folder() const { return page_folder_; }
+  // The pane has finished loading its page.
+  void PageLoaded(Pane pane);
+  // The pane could not load its page file: the user is told.
+  void PageLoadFailed(Pane pane, const std::string& detail);
+  // What ran the pane's page ended under it (the engine's process crashed or was killed): the
+  // pane loads its page again. When that happens again before the page has loaded, the
+  // calculator cannot be shown: the user is told and the program ends; the side panel is left
+  // empty, since it must never stop the calculator.
+  void PaneEnded(Pane pane, const std::string& detail);
+
+  // The folder the page files were written to; empty before a successful load and after leaving.
+  std::string page_folder() const;
 
  private:
   // Module1 reports a failed load through the window's reporter.
   friend class Module1;
 
   Status LoadOnce();
-  // Writes both pages into the first folder that takes them and sets page_folder_; the failure
+  // Writes both pages into the first folder that takes them and keeps that folder; the failure
   // names every folder tried and why it could not be used.
   Status WritePagesToFirstFolder();
-  // Undoes a load that cannot go on: the page files and an emptied private folder go.
-  void DiscardPages();
+  // Takes the page files (and an emptied private folder) away when no other copy uses them, and
+  // lets go of the folder.
+  Status LeaveFolder();
+  Status NavigatePane(Pane pane);
 
   MainWindow& window_;
   ResourceStore& resources_;
@@ -65,9 +84,11 @@ class Form1 {
   Folders& folders_;
   bool loaded_ = false;
   Status load_status_ = Status::Ok();
-  std::string page_folder_;
-  bool page_folder_is_private_ = false;
-  bool unloaded_ = false;
+  std::unique_ptr<PageFolder> folder_;
+  FolderKind folder_kind_ = FolderKind::kApplication;
+  bool left_ = false;
+  // Per pane: its page is being loaded again after its process ended.
+  bool reloading_[2] = {false, false};
 };
 
 class Module1 {

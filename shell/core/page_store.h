@@ -1,25 +1,34 @@
 // The page store: the two pages carried in the executable, written out as files for as long as
-// the main window exists and removed again when it closes.
+// the main window exists and removed again when it closes. The files are written and removed
+// through a PageFolder (platform.h), which the backend opens and checks.
 #ifndef PLQ_SHELL_CORE_PAGE_STORE_H_
 #define PLQ_SHELL_CORE_PAGE_STORE_H_
 
 #include <string>
 
+#include "shell/core/layout.h"
 #include "shell/core/platform.h"
+#include "shell/core/resource_ids.h"
 #include "shell/core/status.h"
+
+#define PLQ_STRINGIFY_TOKEN(token) #token
+#define PLQ_STRINGIFY(macro) PLQ_STRINGIFY_TOKEN(macro)
 
 namespace plq {
 
-inline constexpr char kPageResourceType[] = "custom";
+inline constexpr char kPageResourceType[] = PLQ_STRINGIFY(PLQ_PAGE_RESOURCE_TYPE);
 
 struct PageEntry {
   int resource_id;
   const char* file_name;  // with its leading "/", which serves as the separator
+  Pane pane;              // the pane that shows it
 };
 
 // In the order in which they are written and removed.
-inline constexpr PageEntry kCalculatorPage = {101, "/plqclear.htm"};
-inline constexpr PageEntry kSidePanelPage = {102, "/1.htm"};
+inline constexpr PageEntry kCalculatorPage = {PLQ_CALCULATOR_PAGE_ID, "/plqclear.htm",
+                                              Pane::kWebBrowser1};
+inline constexpr PageEntry kSidePanelPage = {PLQ_SIDE_PANEL_PAGE_ID, "/1.htm", Pane::kWebBrowser2};
+inline constexpr PageEntry kPages[] = {kCalculatorPage, kSidePanelPage};
 
 // The bytes of both pages, read from the resources before anything is written, so that a
 // resource that cannot be read leaves every file as it was.
@@ -32,33 +41,32 @@ struct PageContents {
 // ends in a separator.
 std::string PagePath(const std::string& folder, const PageEntry& page);
 
-// Writes the calculator page file, then the side panel page file, into `folder`. Afterwards each
-// file holds exactly its resource's bytes: each is written to a temporary file in the same folder
-// and renamed over the page path, so stale bytes of a longer old file never remain and a link
-// planted at the page path is replaced, never followed. The first failure stops it; no temporary
-// file is left behind, and a page file this call already put in place is removed again, so a
-// failed call leaves no file of the program in `folder`. Both resources are read before the
-// first file is touched. An empty or relative folder is refused: the first would put the files at
-// the root, the second wherever the working directory happens to be.
-Status ExtractPages(ResourceStore& resources, const std::string& folder);
+// The file name alone, without its leading "/".
+std::string PageFileName(const PageEntry& page);
 
-// The two halves of ExtractPages, for a caller that tries several folders with the same bytes.
+// Reads both pages from the executable's resources.
 Status ReadPages(ResourceStore& resources, PageContents* contents);
-Status WritePages(const PageContents& contents, const std::string& folder);
+
+// Writes the calculator page file, then the side panel page file, into `folder`: each file then
+// holds exactly its resource's bytes. The first failure stops it and is returned; a page already
+// written stays, since another copy of the program may be showing it: the caller takes it away
+// when it holds the folder alone.
+Status ExtractPages(const PageContents& contents, PageFolder& folder);
 
 // Deletes the calculator page file, then the side panel page file. A file that is already gone
 // counts as removed. A file that cannot be deleted does not stop the other one from being
 // deleted; the failure names every file left behind and why.
-Status RemovePages(const std::string& folder);
+Status RemovePages(PageFolder& folder);
 
-// Makes `folder` ready to hold one user's page files: creates it (its parent must exist) with
-// mode 0700 when it is absent, and narrows an existing one to 0700. Refuses a link, anything that
-// is not a directory, and a folder whose mode cannot be set (one that another user owns).
-Status PreparePrivateFolder(const std::string& folder);
+// Refuses a folder text that names no folder on any system: an empty one would put the files at
+// the root, and an embedded NUL would cut the path short in every system call.
+Status CheckFolderPath(const std::string& folder);
 
-// Removes `folder` if it is an empty directory; otherwise leaves it alone. Never reports: a
-// folder still holding another copy's pages is expected.
-void RemovePrivateFolderIfEmpty(const std::string& folder);
+// Whether the folder found at a path may hold the page files; the refusal says why. Another
+// user who can change the folder could swap the page for one the program then runs, so the
+// application folder must belong to the user or an administrator and be changeable by nobody
+// else, and a private folder must be the user's own.
+Status CheckFolderFacts(FolderKind kind, const FolderFacts& facts);
 
 }  // namespace plq
 

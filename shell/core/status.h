@@ -1,4 +1,4 @@
-// The outcome of an operation that can fail: success, or a failure with a message for the user.
+// The outcome of an operation that can fail: success, or a failure with a message.
 #ifndef PLQ_SHELL_CORE_STATUS_H_
 #define PLQ_SHELL_CORE_STATUS_H_
 
@@ -7,14 +7,19 @@
 
 namespace plq {
 
-class Status {
+class [[nodiscard]] Status {
  public:
   static Status Ok() { return Status(true, std::string()); }
   static Status Failure(std::string message) { return Status(false, std::move(message)); }
 
   bool ok() const { return ok_; }
-  // Empty on success; on failure says what failed and why, in UTF-8.
+  // Empty on success; on failure says what failed and why, in UTF-8. From a backend it is the
+  // technical detail (the call that failed and the system's reason); the core words what the
+  // user reads around it (messages.h).
   const std::string& message() const { return message_; }
+
+  // Says at the call that a failure is dropped on purpose.
+  void IgnoreError() const {}
 
  private:
   Status(bool ok, std::string message) : ok_(ok), message_(std::move(message)) {}

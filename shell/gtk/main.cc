@@ -1,53 +1,58 @@
-// The program's entry on Linux: GTK's event loop around Form1, with the backend of
-// gtk_webkitgtk.h. The program takes no arguments of its own (GTK's standard options still work).
-#include <glib-unix.h>
+// The program's entry on Linux: GTK's event loop around Form1, with the backend's window and
+// services. The program takes no arguments of its own (GTK's standard options still work).
+#include <glib.h>
 #include <gtk/gtk.h>
 
 #include <csignal>
 #include <cstdio>
+#include <string>
 
+#include "shell/core/addresses.h"
 #include "shell/core/form1.h"
-#include "shell/gtk/gtk_webkitgtk.h"
-
-namespace {
-
-// A terminal's Ctrl+C or a session's SIGTERM closes the window as the window manager would, so
-// the page files are removed instead of being left behind by a killed process.
-gboolean OnTerminationSignal(gpointer window) {
-  static_cast<plq::GtkMainWindow*>(window)->Close();
-  return G_SOURCE_CONTINUE;
-}
-
-}  // namespace
+#include "shell/core/messages.h"
+#include "shell/gtk/main_window.h"
+#include "shell/gtk/services.h"
+#include "shell/gtk/session.h"
 
 int main(int argc, char** argv) {
+  // A file-size limit makes a page write fail like a full disk, instead of ending the program.
+  std::signal(SIGXFSZ, SIG_IGN);
+  // The window's X11 class and Wayland app_id: docks match them with the desktop entry.
+  g_set_prgname(plq::kApplicationId);
   // Arguments GTK does not know are left alone and ignored: the program takes none of its own.
   if (!gtk_init_check(&argc, &argv)) {
     const char* display = g_getenv("DISPLAY");
-    std::fprintf(stderr, "plqcalc: cannot open the display \"%s\"\n", display ? display : "");
+    const std::string detail = std::string("gtk_init: cannot open the display \"") +
+                               (display != nullptr ? display : "") + "\"";
+    std::fprintf(stderr, "%s\n", plq::messages::CannotStart(detail).c_str());
     return 1;
   }
+  gdk_set_program_class(plq::kApplicationId);
   int status = 0;
+  int ended_by = 0;
   {
-    plq::GtkMainWindow window;
-    plq::GResourceStore resources;
-    plq::XdgOpenLauncher launcher;
-    plq::MessageBoxReporter reporter(window);
-    plq::LinuxFolders folders(argv[0]);
+    plq::gtk::MessageBoxes boxes;
+    plq::gtk::MainWindow window(boxes);
+    plq::gtk::ResourceStore resources;
+    plq::gtk::BrowserLauncher launcher;
+    plq::gtk::FailureReporter reporter(boxes, window.gtk_window());
+    plq::gtk::Folders folders(argv[0]);
     plq::Form1 form(window, resources, launcher, reporter, folders);
     window.Attach(&form);
-    guint signal_sources[3] = {};
-    int index = 0;
-    for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
-      signal_sources[index++] = g_unix_signal_add(signal_number, OnTerminationSignal, &window);
-    }
-    if (plq::Module1::Main(form).ok()) {
-      gtk_main();
-    } else {
+    plq::gtk::SessionWatch session(gdk_display_get_default(), [&window](bool display_lost) {
+      window.EndSession(display_lost);
+    });
+    if (!plq::Module1::Main(form).ok()) {
       status = 1;
+    } else if (!window.ended()) {
+      gtk_main();
     }
-    for (guint source : signal_sources) g_source_remove(source);
+    ended_by = session.signal_number();
     window.Attach(nullptr);
+  }
+  if (ended_by != 0) {
+    std::signal(ended_by, SIG_DFL);
+    std::raise(ended_by);
   }
   return status;
 }

@@ -7,7 +7,7 @@
 
 #include <atomic>
 
-#include "shell/win32/win32_text.h"
+#include "shell/win32/text.h"
 
 namespace plq::win32 {
 
@@ -183,16 +183,22 @@ std::unique_ptr<BrowserPane> BrowserPane::Create(HWND parent, const RECT& bounds
 }
 
 BrowserPane::~BrowserPane() {
-  // Every step runs whatever the one before returned: each releases something of its own, and
-  // there is nobody left to tell about a failure while the window goes away.
+  // The control's own order, each step run whatever the one before returned (each releases
+  // something of its own, and nobody is left to tell about a failure while the window goes):
+  // stop loading; leave the active states, UI first; detach our site BEFORE Close, because the
+  // control may drop its last references during Close and call back into a site that is half
+  // gone (SumatraPDF's HtmlWindow does the same); then Close and let go.
   if (browser_) browser_->Stop();
   if (in_place_) {
     ComPtr<IOleInPlaceObject> in_place;
-    if (SUCCEEDED(object_.As(&in_place))) in_place->InPlaceDeactivate();
+    if (SUCCEEDED(object_.As(&in_place))) {
+      in_place->UIDeactivate();
+      in_place->InPlaceDeactivate();
+    }
   }
   if (object_) {
-    object_->Close(OLECLOSE_NOSAVE);
     object_->SetClientSite(nullptr);
+    object_->Close(OLECLOSE_NOSAVE);
   }
   browser_.Reset();
   object_.Reset();

@@ -8,8 +8,8 @@
 
 #include "shell/core/form1.h"
 #include "shell/win32/main_window.h"
-#include "shell/win32/win32_services.h"
-#include "shell/win32/win32_text.h"
+#include "shell/win32/services.h"
+#include "shell/win32/text.h"
 
 namespace {
 
@@ -33,11 +33,7 @@ class OleScope {
   HRESULT result_;
 };
 
-void ShowStartFailure(const std::string& message) {
-  MessageBoxW(nullptr, plq::win32::Widen(message).c_str(), plq::win32::Widen(plq::kCaption).c_str(),
-              MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
-}
-
+// Runs until WM_QUIT, which the window posts once it has been closed, or until GetMessage fails.
 int RunMessageLoop(plq::win32::MainWindow& window) {
   MSG message;
   for (;;) {
@@ -55,13 +51,14 @@ int RunMessageLoop(plq::win32::MainWindow& window) {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   OleScope ole;
   if (!ole.usable()) {
-    ShowStartFailure("OleInitialize: " + plq::win32::HresultText(ole.result()));
+    plq::win32::ShowFailure(
+        plq::messages::CannotStart("OleInitialize: " + plq::win32::HresultText(ole.result())));
     return 1;
   }
   std::string error;
   std::unique_ptr<plq::win32::MainWindow> window = plq::win32::MainWindow::Create(instance, &error);
   if (!window) {
-    ShowStartFailure(error);
+    plq::win32::ShowFailure(plq::messages::CannotStart(error));
     return 1;
   }
   plq::win32::ResourceStore resources;
@@ -72,5 +69,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   window->set_form(&form);
   // A window that cannot be loaded has been reported by the start-up routine already.
   if (!plq::Module1::Main(form).ok()) return 1;
-  return RunMessageLoop(*window);
+  const int status = RunMessageLoop(*window);
+  // The loop also ends without the window being closed: a WM_QUIT posted by someone else, or
+  // GetMessage failing. The pages go then too, and no browser starts (after a close this does
+  // nothing).
+  form.EndSession();
+  window->set_form(nullptr);
+  return status;
 }

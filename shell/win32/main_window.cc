@@ -3,10 +3,13 @@
 // fixed layout: the panes are placed once and never moved when the window is resized.
 #include "shell/win32/main_window.h"
 
+#include <exception>
 #include <type_traits>
 
+#include "shell/core/layout.h"
+#include "shell/core/messages.h"
 #include "shell/win32/resource.h"
-#include "shell/win32/win32_text.h"
+#include "shell/win32/text.h"
 
 namespace plq::win32 {
 namespace {
@@ -15,12 +18,10 @@ constexpr wchar_t kWindowClass[] = L"plqcalc.Form1";
 constexpr DWORD kStyle =
     WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = 0;
-constexpr int kClientWidth = 735;
-constexpr int kClientHeight = 496;
-// WebBrowser1 is 23 pixels taller than the client area and WebBrowser2 starts one pixel inside
-// it and runs past the right edge: the window clips both.
-constexpr RECT kWebBrowser1Bounds = {0, 0, 553, 519};
-constexpr RECT kWebBrowser2Bounds = {552, 0, 552 + 209, 497};
+
+RECT BoundsOf(const PanePlace& place) {
+  return {place.x, place.y, place.x + place.width, place.y + place.height};
+}
 
 struct MenuDeleter {
   void operator()(HMENU menu) const { DestroyMenu(menu); }
@@ -66,12 +67,22 @@ void PlaceCentred(HWND hwnd) {
 
 }  // namespace
 
+HMENU CreateMenuBar() {
+  HMENU menu = CreateMenu();
+  if (menu == nullptr) return nullptr;
+  if (!AppendMenuW(menu, MF_STRING, IDM_HOMEPAGE, Widen(kHomepageText).c_str()) ||
+      !AppendMenuW(menu, MF_STRING, IDM_ABOUT, Widen(kAboutText).c_str())) {
+    DestroyMenu(menu);
+    return nullptr;
+  }
+  return menu;
+}
+
 std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance, std::string* error) {
   if (!RegisterWindowClass(instance, &MainWindow::WindowProc, error)) return nullptr;
-  std::unique_ptr<std::remove_pointer_t<HMENU>, MenuDeleter> menu(
-      LoadMenuW(instance, MAKEINTRESOURCEW(IDR_MENU)));
+  std::unique_ptr<std::remove_pointer_t<HMENU>, MenuDeleter> menu(CreateMenuBar());
   if (!menu) {
-    *error = "LoadMenuW: " + ErrorText(GetLastError());
+    *error = "CreateMenu: " + ErrorText(GetLastError());
     return nullptr;
   }
   RECT outer = {0, 0, kClientWidth, kClientHeight};
@@ -89,14 +100,14 @@ std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance, std::string* 
   PlaceCentred(window->hwnd_);
 
   std::string reason;
-  window->web_browser1_ = BrowserPane::Create(window->hwnd_, kWebBrowser1Bounds, &reason);
+  window->web_browser1_ = BrowserPane::Create(window->hwnd_, BoundsOf(kWebBrowser1Place), &reason);
   if (!window->web_browser1_) {
-    *error = "WebBrowser1: " + reason;
+    *error = std::string(kWebBrowser1Place.name) + ": " + reason;
     return nullptr;
   }
-  window->web_browser2_ = BrowserPane::Create(window->hwnd_, kWebBrowser2Bounds, &reason);
+  window->web_browser2_ = BrowserPane::Create(window->hwnd_, BoundsOf(kWebBrowser2Place), &reason);
   if (!window->web_browser2_) {
-    *error = "WebBrowser2: " + reason;
+    *error = std::string(kWebBrowser2Place.name) + ": " + reason;
     return nullptr;
   }
   return window;
@@ -118,9 +129,12 @@ void MainWindow::Show() {
 
 Status MainWindow::Navigate(Pane pane, const std::string& path) {
   BrowserPane* target = pane == Pane::kWebBrowser1 ? web_browser1_.get() : web_browser2_.get();
-  if (target == nullptr) return Status::Failure("the browser pane is gone");
+  if (target == nullptr)
+    return Status::Failure("IWebBrowser2::Navigate: " + ErrorText(ERROR_INVALID_HANDLE));
   return target->Navigate(Widen(path));
 }
+
+void MainWindow::Quit() { PostQuitMessage(0); }
 
 bool MainWindow::TranslateAccelerator(MSG* message) {
   if (message->message < WM_KEYFIRST || message->message > WM_KEYLAST) return false;
@@ -145,7 +159,15 @@ LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wparam, 
   }
   auto* window = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (window == nullptr) return DefWindowProcW(hwnd, message, wparam, lparam);
-  return window->HandleMessage(message, wparam, lparam);
+  // Exceptions must not unwind through the system's frames that called us.
+  try {
+    return window->HandleMessage(message, wparam, lparam);
+  } catch (const std::exception& e) {
+    OutputDebugStringA(e.what());
+  } catch (...) {
+    OutputDebugStringA("plqcalc: unknown exception in the window procedure");
+  }
+  return DefWindowProcW(hwnd, message, wparam, lparam);
 }
 
 LRESULT MainWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
@@ -169,6 +191,14 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       closing_ = true;
       if (form_ != nullptr) form_->Unload();
       DestroyWindow(hwnd_);
+      return 0;
+    case WM_QUERYENDSESSION:
+      // The program never holds up a log-off or shut-down.
+      return TRUE;
+    case WM_ENDSESSION:
+      // The session ends: the process is ended once this returns, so the pages go now. It is not
+      // the user closing the window: no browser starts.
+      if (wparam && form_ != nullptr) form_->EndSession();
       return 0;
     case WM_DESTROY:
       DestroyPanes();

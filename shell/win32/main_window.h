@@ -1,4 +1,4 @@
-// The main window `Form1` on Win32: a top-level window with a menu bar of two plain entries and
+// The main window `Form1` on Windows: a top-level window with a menu bar of two plain entries and
 // the two WebBrowser panes, forwarding its events to the core's Form1 handlers.
 #ifndef PLQ_SHELL_WIN32_MAIN_WINDOW_H_
 #define PLQ_SHELL_WIN32_MAIN_WINDOW_H_
@@ -14,10 +14,13 @@
 
 namespace plq::win32 {
 
+// The menu bar: "主页" (IDM_HOMEPAGE) and "关于" (IDM_ABOUT), plain entries with no submenu.
+HMENU CreateMenuBar();
+
 class MainWindow final : public plq::MainWindow {
  public:
   // Creates the window, hidden, with both panes in place. Returns nothing on failure, with the
-  // reason in `error`.
+  // technical reason in `error`.
   static std::unique_ptr<MainWindow> Create(HINSTANCE instance, std::string* error);
 
   MainWindow(const MainWindow&) = delete;
@@ -33,6 +36,7 @@ class MainWindow final : public plq::MainWindow {
   void SetCaption(const std::string& caption) override;
   void Show() override;
   Status Navigate(Pane pane, const std::string& path) override;
+  void Quit() override;
 
   // Lets the panes see keystrokes first; true when one of them used the message.
   bool TranslateAccelerator(MSG* message);

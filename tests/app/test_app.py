@@ -518,27 +518,34 @@ def scenario_no_browser(options):
 
 
 def scenario_two_copies(options):
-    """Two copies from one folder share the page files; both close without an error."""
+    """Two copies from one folder share the page files: whichever closes first leaves them to the
+    other, which can still load its page, and the last one to close takes them away."""
     pages = expected_pages(options)
-    with Sandbox(options) as sandbox, plqsession.xvfb() as display:
-        with sandbox.start(display) as first:
-            check_ready(first.wait_ready(), set())
-            # Started once the first one shows: without a window manager the second window
-            # covers the first one, whose pane could no longer be seen being drawn.
-            with sandbox.start(display) as second:
-                check_ready(second.wait_ready(), set())
-                check_pages_written(sandbox.app_dir, pages)
-                for app in (first, second):
-                    app.close(display)
-                    # A message box about a missing file would keep the program from ending.
-                    check(app.wait_exit() == 0, f"exit status {app.process.returncode}")
-                check(sandbox.browser_starts() == [[EXIT_PAGE], [EXIT_PAGE]],
-                      f"at close: {sandbox.browser_starts()}")
-                for app in (first, second):
-                    poll(lambda: not app.group_alive(), 10, "the WebKit processes to end")
-                    check(not any("CRITICAL" in line for line in app.stderr), app.stderr)
-        check_gone(first, sandbox)
-        check_gone(second, sandbox)
+    for first_closes_first in (True, False):
+        with Sandbox(options) as sandbox, plqsession.xvfb() as display:
+            with sandbox.start(display) as first:
+                check_ready(first.wait_ready(), set())
+                # Started once the first one shows: without a window manager the second window
+                # covers the first one, whose pane could no longer be seen being drawn.
+                with sandbox.start(display) as second:
+                    check_ready(second.wait_ready(), set())
+                    check_pages_written(sandbox.app_dir, pages)
+                    early, late = (first, second) if first_closes_first else (second, first)
+                    early.close(display)
+                    check(early.wait_exit() == 0, f"exit status {early.process.returncode}")
+                    check(sandbox.browser_starts() == [[EXIT_PAGE, "present:plqclear.htm",
+                                                        "present:1.htm"]],
+                          f"the first to close took the pages: {sandbox.browser_starts()}")
+                    check_pages_written(sandbox.app_dir, pages)
+                    late.close(display)
+                    check(late.wait_exit() == 0, f"exit status {late.process.returncode}")
+                    check(sandbox.browser_starts()[1:] == [[EXIT_PAGE]],
+                          f"the last to close left pages: {sandbox.browser_starts()}")
+                    for app in (first, second):
+                        poll(lambda: not app.group_alive(), 10, "the WebKit processes to end")
+                        check(not any("CRITICAL" in line for line in app.stderr), app.stderr)
+            check_gone(first, sandbox)
+            check_gone(second, sandbox)
 
 
 def scenario_arguments(options):

@@ -43,12 +43,14 @@ TEST(AddressWithSchemeTest, BareHostsGetHttp) {
   }
 }
 
-TEST(AddressesTest, HaveTheirFixedForm) {
-  EXPECT_TRUE(std::regex_match(kAffiliateId, std::regex("mm_[0-9]+_[0-9]+_[0-9]+")));
-  EXPECT_TRUE(std::regex_match(kHomePageAddress, std::regex("[a-z0-9.-]+\\.example\\.com")));
-  EXPECT_EQ(std::string(kExitPageAddress),
-            std::string("http://go.example.com/go/chn/tbk_channel/channelcode.php?pid=") +
-                kAffiliateId + "&eventid=101329");
+TEST(AddressesTest, TheExitPageAndTheWidgetCarryOneAffiliateId) {
+  // The publisher is paid through both: one identifier, of the form mm_<n>_<n>_<n>.
+  const std::regex pid("[?&]pid=(mm_[0-9]+_[0-9]+_[0-9]+)&");
+  std::cmatch exit_page;
+  std::cmatch widget;
+  ASSERT_TRUE(std::regex_search(kExitPageAddress, exit_page, pid));
+  ASSERT_TRUE(std::regex_search(kWidgetAddress, widget, pid));
+  EXPECT_EQ(exit_page[1], widget[1]);
 }
 
 }  // namespace

@@ -96,6 +96,8 @@ void EventLog::Add(const std::string& event) { events_.push_back(event + " | " +
 
 void FakeWindow::SetCaption(const std::string& caption) { log_.Add("caption " + caption); }
 
+void FakeWindow::Quit() { log_.Add("quit"); }
+
 void FakeWindow::Show() { log_.Add("show"); }
 
 Status FakeWindow::Navigate(Pane pane, const std::string& path) {
@@ -131,6 +133,135 @@ Status FakeLauncher::Open(const std::string& address, WindowStyle style) {
 void FakeReporter::Report(const std::string& message) {
   log_.Add("report " + message);
   messages_.push_back(message);
+}
+
+}  // namespace plq::testing
+
+namespace plq::testing {
+namespace {
+
+bool IsLeftoverOf(const std::string& entry, const std::string& name) {
+  const size_t hex_at = name.size() + 1;
+  if (entry.size() != hex_at + 16 + 4 || entry.compare(0, hex_at, name + ".") != 0 ||
+      entry.compare(hex_at + 16, 4, ".tmp") != 0) {
+    return false;
+  }
+  return entry.find_first_not_of("0123456789abcdef", hex_at) == hex_at + 16;
+}
+
+}  // namespace
+
+bool FolderLocks::HoldAlone(const std::string& folder, const void* holder) {
+  const std::set<const void*>& holders = holders_[folder];
+  if (holders.size() != 1 || holders.count(holder) == 0) return false;
+  alone_.insert(folder);
+  return true;
+}
+
+void FolderLocks::Release(const std::string& folder, const void* holder) {
+  holders_[folder].erase(holder);
+  if (holders_[folder].empty()) alone_.erase(folder);
+}
+
+FakePageFolder::FakePageFolder(std::string path, FolderKind kind, FolderLocks& locks, EventLog& log)
+    : path_(std::move(path)), kind_(kind), locks_(locks), log_(log) {
+  locks_.Share(path_, this);
+}
+
+FakePageFolder::~FakePageFolder() { locks_.Release(path_, this); }
+
+bool FakePageFolder::HoldAlone() { return locks_.HoldAlone(path_, this); }
+
+Status FakePageFolder::Share() {
+  locks_.Release(path_, this);
+  locks_.Share(path_, this);
+  return Status::Ok();
+}
+
+Status FakePageFolder::Write(const std::string& name, const Bytes& bytes) {
+  log_.Add("write " + name);
+  const fs::path target = fs::u8path(path_) / fs::u8path(name);
+  const fs::path temporary = fs::u8path(path_) / fs::u8path(name + ".0123456789abcdef.tmp");
+  std::error_code error;
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    if (!out) return Status::Failure("ofstream: cannot write");
+  }
+  fs::rename(temporary, target, error);
+  if (error) {
+    fs::remove(temporary);
+    return Status::Failure("rename: " + error.message());
+  }
+  return Status::Ok();
+}
+
+Status FakePageFolder::Remove(const std::string& name) {
+  log_.Add("remove " + name);
+  const fs::path target = fs::u8path(path_) / fs::u8path(name);
+  std::error_code error;
+  const fs::file_status status = fs::symlink_status(target, error);
+  if (status.type() == fs::file_type::not_found) return Status::Ok();
+  if (fs::is_directory(status)) return Status::Failure("unlink: Is a directory");
+  fs::remove(target, error);
+  return error ? Status::Failure("unlink: " + error.message()) : Status::Ok();
+}
+
+void FakePageFolder::RemoveLeftovers(const std::string& name) {
+  for (const std::string& entry : Entries(fs::u8path(path_))) {
+    if (!IsLeftoverOf(entry, name)) continue;
+    log_.Add("remove " + entry);
+    fs::remove(fs::u8path(path_) / fs::u8path(entry));
+  }
+}
+
+void FakePageFolder::RemoveIfEmpty() {
+  std::error_code error;
+  if (kind_ == FolderKind::kPrivate) fs::remove(fs::u8path(path_), error);
+}
+
+Status FakeFolders::Open(const std::string& path, FolderKind kind,
+                         std::unique_ptr<PageFolder>* folder) {
+  FolderFacts facts;
+  const auto given = facts_.find(path);
+  if (given != facts_.end()) {
+    facts = given->second;
+  } else {
+    fs::path folder_path;
+    try {
+      folder_path = fs::u8path(path);
+    } catch (const std::exception&) {
+      folder_path.clear();
+    }
+    std::error_code error;
+    if (folder_path.empty() || !folder_path.is_absolute()) {
+      facts.found = FolderFacts::Found::kBadPath;
+    } else {
+      if (kind == FolderKind::kPrivate) fs::create_directory(folder_path, error);
+      const fs::file_status status = fs::symlink_status(folder_path, error);
+      facts.found = fs::is_symlink(status)     ? FolderFacts::Found::kLink
+                    : fs::is_directory(status) ? FolderFacts::Found::kFolder
+                    : fs::exists(status)       ? FolderFacts::Found::kOther
+                                               : FolderFacts::Found::kNothing;
+      facts.owner = FolderFacts::Owner::kUser;
+#if !defined(_WIN32)
+      // Windows keeps access rights in ACLs that std::filesystem does not show.
+      const fs::perms perms = status.permissions();
+      facts.others_can_write =
+          (perms & (fs::perms::group_write | fs::perms::others_write)) != fs::perms::none &&
+          (perms & fs::perms::sticky_bit) == fs::perms::none;
+#endif
+      if (kind == FolderKind::kPrivate && facts.found == FolderFacts::Found::kFolder) {
+        fs::permissions(folder_path, fs::perms::owner_all, error);
+        facts.others_can_write = false;
+      }
+    }
+  }
+  const Status judged = CheckFolderFacts(kind, facts);
+  if (!judged.ok()) return judged;
+  *folder = std::make_unique<FakePageFolder>(path, kind, locks_, log_);
+  return Status::Ok();
 }
 
 }  // namespace plq::testing

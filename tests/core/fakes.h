@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -67,6 +69,7 @@ class FakeWindow : public MainWindow {
   void SetCaption(const std::string& caption) override;
   void Show() override;
   Status Navigate(Pane pane, const std::string& path) override;
+  void Quit() override;
   // Navigate fails for this pane.
   void FailNavigate(Pane pane) { failing_pane_ = static_cast<int>(pane); }
 
@@ -109,17 +112,64 @@ class FakeReporter : public FailureReporter {
   std::vector<std::string> messages_;
 };
 
+// Which fake page folders hold which folder, shared by every copy of the program in one test
+// process as the real lock is shared by the copies on one machine.
+class FolderLocks {
+ public:
+  void Share(const std::string& folder, const void* holder) { holders_[folder].insert(holder); }
+  // True when `holder` is the only one holding `folder`; it then holds it alone.
+  bool HoldAlone(const std::string& folder, const void* holder);
+  void Release(const std::string& folder, const void* holder);
+  bool held_alone(const std::string& folder) const { return alone_.count(folder) != 0; }
+
+ private:
+  std::map<std::string, std::set<const void*>> holders_;
+  std::set<std::string> alone_;
+};
+
+// A page folder on std::filesystem: files written through a temporary name beside them and
+// renamed into place, each step logged.
+class FakePageFolder : public PageFolder {
+ public:
+  FakePageFolder(std::string path, FolderKind kind, FolderLocks& locks, EventLog& log);
+  ~FakePageFolder() override;
+  const std::string& path() const override { return path_; }
+  bool HoldAlone() override;
+  Status Share() override;
+  Status Write(const std::string& name, const Bytes& bytes) override;
+  Status Remove(const std::string& name) override;
+  void RemoveLeftovers(const std::string& name) override;
+  void RemoveIfEmpty() override;
+
+ private:
+  std::string path_;
+  FolderKind kind_;
+  FolderLocks& locks_;
+  EventLog& log_;
+};
+
+// The folders of one copy of the program. Open judges what std::filesystem sees (the owner is
+// always the user; `facts` overrides what is found at a path).
 class FakeFolders : public Folders {
  public:
-  FakeFolders(std::string application_directory, std::vector<std::string> private_folders)
+  FakeFolders(std::string application_directory, std::vector<std::string> private_folders,
+              FolderLocks& locks, EventLog& log)
       : application_directory_(std::move(application_directory)),
-        private_folders_(std::move(private_folders)) {}
+        private_folders_(std::move(private_folders)),
+        locks_(locks),
+        log_(log) {}
   std::string ApplicationDirectory() override { return application_directory_; }
   std::vector<std::string> PrivateFolders() override { return private_folders_; }
+  Status Open(const std::string& path, FolderKind kind,
+              std::unique_ptr<PageFolder>* folder) override;
+  void SetFacts(const std::string& path, FolderFacts facts) { facts_[path] = facts; }
 
  private:
   std::string application_directory_;
   std::vector<std::string> private_folders_;
+  FolderLocks& locks_;
+  EventLog& log_;
+  std::map<std::string, FolderFacts> facts_;
 };
 
 }  // namespace plq::testing

@@ -9,12 +9,13 @@
 #include <vector>
 
 #include "shell/core/addresses.h"
-#include "tests/core/directory_watch.h"
+#include "shell/core/messages.h"
 #include "tests/core/fakes.h"
 
 namespace plq::testing {
 namespace {
 
+using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
@@ -23,15 +24,23 @@ using ::testing::StartsWith;
 const std::string kExitOpened = std::string("open ") + kExitPageAddress + " 3";
 const std::string kHomeOpened = std::string("open ") + kHomePageAddress + " 1";
 
-// One copy of the program: the fakes around a Form1, all writing to one event log.
+// One copy of the program: the fakes around a Form1, all writing to one event log. Copies in one
+// test share the folders' locks, as copies on one machine do.
 struct Program {
-  Program(std::string application_directory, std::vector<std::string> private_folders)
+  Program(std::string application_directory, std::vector<std::string> private_folders,
+          FolderLocks& locks)
       : window(log),
         resources(log),
         launcher(log),
         reporter(log),
-        folders(std::move(application_directory), std::move(private_folders)),
+        folders(std::move(application_directory), std::move(private_folders), locks, log),
         form(window, resources, launcher, reporter, folders) {}
+
+  // The events logged since `from`.
+  std::vector<std::string> EventsSince(size_t from) const {
+    return std::vector<std::string>(log.events().begin() + static_cast<std::ptrdiff_t>(from),
+                                    log.events().end());
+  }
 
   EventLog log;
   FakeWindow window;
@@ -50,28 +59,39 @@ class Form1Test : public ::testing::Test {
         cache_(dir_.path() / "home" / ".cache" / "plqcalc") {
     fs::create_directories(app_);
     fs::create_directories(runtime_.parent_path());
+    fs::create_directories(cache_.parent_path());
   }
 
   std::unique_ptr<Program> Start(const std::string& application_directory) {
     auto program = std::make_unique<Program>(
-        application_directory, std::vector<std::string>{Text(runtime_), Text(cache_)});
+        application_directory, std::vector<std::string>{Text(runtime_), Text(cache_)}, locks_);
     program->log.WatchFolder(application_directory);
     return program;
   }
 
+  // A started copy of the program from the application folder.
+  std::unique_ptr<Program> Running() {
+    auto program = Start(Text(app_));
+    const Status status = Module1::Main(program->form);
+    EXPECT_TRUE(status.ok()) << status.message();
+    return program;
+  }
+
   TempDir dir_;
+  FolderLocks locks_;
   fs::path app_;
   fs::path runtime_;
   fs::path cache_;
 };
 
-TEST_F(Form1Test, StartUpLoadsTheWindowThenSetsTheCaptionThenShowsIt) {
+TEST_F(Form1Test, StartUpWritesThePagesNavigatesThenSetsTheCaptionAndShows) {
   auto program = Start(Text(app_));
   const Status status = Module1::Main(program->form);
   ASSERT_TRUE(status.ok()) << status.message();
 
   const std::string app = Text(app_);
   EXPECT_THAT(program->log.events(), ElementsAre("read custom 101 | - -", "read custom 102 | - -",
+                                                 "write plqclear.htm | - -", "write 1.htm | C -",
                                                  "navigate 1 " + app + "/plqclear.htm | C S",
                                                  "navigate 2 " + app + "/1.htm | C S",
                                                  "caption 排卵期计算器 | C S", "show | C S"));
@@ -85,61 +105,69 @@ TEST_F(Form1Test, WindowLoadsOnce) {
   ASSERT_TRUE(Module1::Main(program->form).ok());
   ASSERT_TRUE(program->form.Load().ok());
   ASSERT_TRUE(program->form.Show().ok());
-  const std::string app = Text(app_);
-  EXPECT_THAT(
-      program->log.events(),
-      ElementsAre("read custom 101 | - -", "read custom 102 | - -",
-                  "navigate 1 " + app + "/plqclear.htm | C S", "navigate 2 " + app + "/1.htm | C S",
-                  "caption 排卵期计算器 | C S", "show | C S", "show | C S"));
+  const std::vector<std::string> events = program->log.events();
+  EXPECT_EQ(std::count(events.begin(), events.end(), "write plqclear.htm | - -"), 1);
+  EXPECT_THAT(std::vector<std::string>(events.end() - 3, events.end()),
+              ElementsAre("caption 排卵期计算器 | C S", "show | C S", "show | C S"));
 }
 
 TEST_F(Form1Test, ApplicationDirectoryEndingInASeparatorKeepsIt) {
   const std::string app = Text(app_) + "/";
   auto program = Start(app);
   ASSERT_TRUE(Module1::Main(program->form).ok());
-  EXPECT_THAT(program->log.events(),
-              ::testing::Contains("navigate 1 " + app + "/plqclear.htm | C S"));
-  EXPECT_THAT(program->log.events(), ::testing::Contains("navigate 2 " + app + "/1.htm | C S"));
+  EXPECT_THAT(program->log.events(), Contains("navigate 1 " + app + "/plqclear.htm | C S"));
+  EXPECT_THAT(program->log.events(), Contains("navigate 2 " + app + "/1.htm | C S"));
   program->form.Unload();
   EXPECT_THAT(Entries(app_), IsEmpty());
 }
 
 TEST_F(Form1Test, UnloadRemovesThePagesThenOpensTheExitPageMaximised) {
-  auto program = Start(Text(app_));
-  ASSERT_TRUE(Module1::Main(program->form).ok());
+  auto program = Running();
   const size_t before = program->log.events().size();
-  DirectoryWatch watch(app_);
 
   program->form.Unload();
   program->form.Unload();  // runs once
 
-  const std::vector<std::string> events(program->log.events().begin() + before,
-                                        program->log.events().end());
-  EXPECT_THAT(events, ElementsAre(kExitOpened + " | - -"));
+  EXPECT_THAT(
+      program->EventsSince(before),
+      ElementsAre("remove plqclear.htm | C S", "remove 1.htm | - S", kExitOpened + " | - -"));
   EXPECT_THAT(program->reporter.messages(), IsEmpty());
   EXPECT_THAT(Entries(app_), IsEmpty());
-  if (watch.available()) {
-    EXPECT_THAT(watch.Take(), ElementsAre("delete plqclear.htm", "delete 1.htm"));
-  }
+}
+
+TEST_F(Form1Test, SessionEndRemovesThePagesWithNoBrowserAndNoMessage) {
+  auto program = Running();
+  program->launcher.set_failure("nothing should start");
+  const size_t before = program->log.events().size();
+
+  program->form.EndSession();
+  program->form.Unload();  // the window closing afterwards changes nothing
+  program->form.EndSession();
+
+  EXPECT_THAT(program->EventsSince(before),
+              ElementsAre("remove plqclear.htm | C S", "remove 1.htm | - S"));
+  EXPECT_THAT(program->reporter.messages(), IsEmpty());
+  EXPECT_THAT(Entries(app_), IsEmpty());
+}
+
+TEST_F(Form1Test, SessionEndBeforeOrWithoutALoadDoesNothing) {
+  auto program = Start(Text(app_));
+  program->form.EndSession();
+  EXPECT_THAT(program->log.events(), IsEmpty());
 }
 
 TEST_F(Form1Test, BothMenuEntriesOpenTheHomePageInANormalWindow) {
-  auto program = Start(Text(app_));
-  ASSERT_TRUE(Module1::Main(program->form).ok());
+  auto program = Running();
   const size_t before = program->log.events().size();
   program->form.HomepageClick();
   program->form.AboutClick();
   program->form.AboutClick();
-  const std::vector<std::string> events(program->log.events().begin() + before,
-                                        program->log.events().end());
-  EXPECT_THAT(events,
+  EXPECT_THAT(program->EventsSince(before),
               ElementsAre(kHomeOpened + " | C S", kHomeOpened + " | C S", kHomeOpened + " | C S"));
-  EXPECT_EQ(std::string(kHomePageAddress).find('/'), std::string::npos);
 }
 
 TEST_F(Form1Test, BrowserThatCannotBeStartedIsReportedAndTheProgramGoesOn) {
-  auto program = Start(Text(app_));
-  ASSERT_TRUE(Module1::Main(program->form).ok());
+  auto program = Running();
   program->launcher.set_failure("找不到浏览器 (2)");
   const size_t before = program->log.events().size();
 
@@ -149,11 +177,10 @@ TEST_F(Form1Test, BrowserThatCannotBeStartedIsReportedAndTheProgramGoesOn) {
 
   const std::string home_failure =
       std::string("report 无法打开网页 ") + kHomePageAddress + "\n找不到浏览器 (2)";
-  const std::vector<std::string> events(program->log.events().begin() + before,
-                                        program->log.events().end());
-  EXPECT_THAT(events,
+  EXPECT_THAT(program->EventsSince(before),
               ElementsAre(kHomeOpened + " | C S", home_failure + " | C S", kHomeOpened + " | C S",
-                          home_failure + " | C S", kExitOpened + " | - -",
+                          home_failure + " | C S", "remove plqclear.htm | C S",
+                          "remove 1.htm | - S", kExitOpened + " | - -",
                           std::string("report 无法打开网页 ") + kExitPageAddress +
                               "\n找不到浏览器 (2) | - -"));
   EXPECT_THAT(Entries(app_), IsEmpty());
@@ -175,12 +202,10 @@ TEST(LaunchBrowserTest, ReportsOnlyAFailureAndEachTimeOnce) {
 }
 
 TEST_F(Form1Test, PageFileAlreadyGoneAtUnloadCountsAsRemoved) {
-  // Another copy started from the same folder and closed earlier removed the files.
   for (const std::vector<const char*>& gone : std::vector<std::vector<const char*>>{
            {"plqclear.htm"}, {"1.htm"}, {"plqclear.htm", "1.htm"}}) {
     SCOPED_TRACE(gone.front());
-    auto program = Start(Text(app_));
-    ASSERT_TRUE(Module1::Main(program->form).ok());
+    auto program = Running();
     for (const char* name : gone) fs::remove(app_ / name);
     program->form.Unload();
     EXPECT_EQ(program->log.events().back(), kExitOpened + " | - -");
@@ -190,8 +215,7 @@ TEST_F(Form1Test, PageFileAlreadyGoneAtUnloadCountsAsRemoved) {
 }
 
 TEST_F(Form1Test, PageThatCannotBeRemovedIsReportedAndUnloadGoesOn) {
-  auto program = Start(Text(app_));
-  ASSERT_TRUE(Module1::Main(program->form).ok());
+  auto program = Running();
   fs::remove(app_ / "plqclear.htm");
   fs::create_directory(app_ / "plqclear.htm");
   WriteFile(app_ / "plqclear.htm" / "inside", ToBytes("kept"));
@@ -199,35 +223,76 @@ TEST_F(Form1Test, PageThatCannotBeRemovedIsReportedAndUnloadGoesOn) {
 
   program->form.Unload();
 
-  const std::vector<std::string> events(program->log.events().begin() + before,
-                                        program->log.events().end());
-  EXPECT_THAT(events, ElementsAre("report 无法删除网页文件 " + Text(app_) +
-                                      "/plqclear.htm：这是一个文件夹 | ! -",
-                                  kExitOpened + " | ! -"));
+  EXPECT_THAT(program->EventsSince(before),
+              ElementsAre("remove plqclear.htm | ! S", "remove 1.htm | ! S",
+                          "report 无法删除网页文件 " + Text(app_) +
+                              "/plqclear.htm：unlink: Is a directory | ! -",
+                          kExitOpened + " | ! -"));
   EXPECT_EQ(ReadFile(app_ / "plqclear.htm" / "inside"), ToBytes("kept"));
 }
 
-TEST_F(Form1Test, TwoCopiesInOneFolderShareThePages) {
-  auto first = Start(Text(app_));
-  auto second = Start(Text(app_));
-  ASSERT_TRUE(Module1::Main(first->form).ok());
-  ASSERT_TRUE(Module1::Main(second->form).ok());
-  EXPECT_EQ(first->form.page_folder(), second->form.page_folder());
-  EXPECT_EQ(Entries(app_), (std::vector<std::string>{"1.htm", "plqclear.htm"}));
+TEST_F(Form1Test, TheLastCopyToLeaveTakesThePagesAway) {
+  // Whichever copy closes first, the pages stay for the other and go with the last one.
+  for (const bool first_leaves_first : {true, false}) {
+    SCOPED_TRACE(first_leaves_first);
+    auto first = Running();
+    auto second = Running();
+    EXPECT_EQ(first->form.page_folder(), second->form.page_folder());
+    Program& early = first_leaves_first ? *first : *second;
+    Program& late = first_leaves_first ? *second : *first;
 
-  first->form.Unload();
-  second->form.Unload();
-  EXPECT_EQ(first->log.events().back(), kExitOpened + " | - -");
-  EXPECT_EQ(second->log.events().back(), kExitOpened + " | - -");
-  EXPECT_THAT(first->reporter.messages(), IsEmpty());
-  EXPECT_THAT(second->reporter.messages(), IsEmpty());
+    early.form.Unload();
+    EXPECT_EQ(early.log.events().back(), kExitOpened + " | C S");
+    EXPECT_EQ(Entries(app_), (std::vector<std::string>{"1.htm", "plqclear.htm"}));
+    late.form.Unload();
+    EXPECT_EQ(late.log.events().back(), kExitOpened + " | - -");
+    EXPECT_THAT(early.reporter.messages(), IsEmpty());
+    EXPECT_THAT(late.reporter.messages(), IsEmpty());
+    EXPECT_THAT(Entries(app_), IsEmpty());
+  }
+}
+
+TEST_F(Form1Test, ACopyThatEndedWithoutCleaningUpLeavesThePagesToTheNextOneToLeave) {
+  auto killed = Running();
+  auto survivor = Running();
+  // Killed outright: its hold on the folder ends with it, its unload never runs.
+  killed.reset();
+  survivor->form.Unload();
   EXPECT_THAT(Entries(app_), IsEmpty());
 }
 
-TEST_F(Form1Test, UnwritableApplicationDirectoryFallsBackToAPrivateFolder) {
-  // Root writes through any mode, so the application directory is made unwritable by what it is.
+TEST_F(Form1Test, LeftoversOfACopyThatDiedWhileWritingAreRemovedByTheNextStart) {
+  WriteFile(app_ / "plqclear.htm.00112233aabbccdd.tmp", ToBytes("half a page"));
+  WriteFile(app_ / "1.htm.ffeeddccbbaa9988.tmp", ToBytes(""));
+  WriteFile(app_ / "notes.tmp", ToBytes("not ours"));
+  auto program = Running();
+  EXPECT_THAT(program->log.events(), Contains("remove plqclear.htm.00112233aabbccdd.tmp | - -"));
+  EXPECT_EQ(Entries(app_), (std::vector<std::string>{"1.htm", "notes.tmp", "plqclear.htm"}));
+}
+
+TEST_F(Form1Test, AnotherCopysTemporaryFileIsNotTouched) {
+  // While another copy uses the folder, a temporary file there may be one it is writing.
+  auto running = Running();
+  WriteFile(app_ / "plqclear.htm.00112233aabbccdd.tmp", ToBytes("being written"));
+  auto starting = Running();
+  EXPECT_EQ(ReadFile(app_ / "plqclear.htm.00112233aabbccdd.tmp"), ToBytes("being written"));
+}
+
+TEST_F(Form1Test, AFailedStartDoesNotTakeAwayThePagesAnotherCopyShows) {
+  auto running = Running();
+  auto failing = Start(Text(app_));
+  failing->window.FailNavigate(Pane::kWebBrowser2);
+  ASSERT_FALSE(Module1::Main(failing->form).ok());
+  EXPECT_EQ(Entries(app_), (std::vector<std::string>{"1.htm", "plqclear.htm"}));
+  running->form.Unload();
+  EXPECT_THAT(Entries(app_), IsEmpty());
+}
+
+TEST_F(Form1Test, UnusableApplicationDirectoryFallsBackToAPrivateFolder) {
   const fs::path file = dir_.path() / "a_file";
   WriteFile(file, ToBytes("not a folder"));
+  const fs::path open_to_all = dir_.path() / "open_to_all";
+  fs::create_directory(open_to_all);
   const struct {
     const char* name;
     std::string application_directory;
@@ -238,11 +303,13 @@ TEST_F(Form1Test, UnwritableApplicationDirectoryFallsBackToAPrivateFolder) {
       {"empty", ""},
       {"relative", "app"},
       {"very long", Text(app_) + "/" + std::string(100000, 'a')},
+      {"others can write", Text(open_to_all)},
   };
-  const bool root_had_page = fs::exists(fs::symlink_status("/plqclear.htm"));
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     auto program = Start(c.application_directory);
+    program->folders.SetFacts(Text(open_to_all),
+                              {FolderFacts::Found::kFolder, FolderFacts::Owner::kUser, true});
     program->log.WatchFolder(Text(runtime_));
     const Status status = Module1::Main(program->form);
     ASSERT_TRUE(status.ok()) << status.message();
@@ -251,6 +318,7 @@ TEST_F(Form1Test, UnwritableApplicationDirectoryFallsBackToAPrivateFolder) {
     EXPECT_EQ(program->form.page_folder(), runtime);
     EXPECT_TRUE(IsPrivate(runtime_));
     EXPECT_THAT(program->log.events(), ElementsAre("read custom 101 | - -", "read custom 102 | - -",
+                                                   "write plqclear.htm | - -", "write 1.htm | C -",
                                                    "navigate 1 " + runtime + "/plqclear.htm | C S",
                                                    "navigate 2 " + runtime + "/1.htm | C S",
                                                    "caption 排卵期计算器 | C S", "show | C S"));
@@ -261,9 +329,8 @@ TEST_F(Form1Test, UnwritableApplicationDirectoryFallsBackToAPrivateFolder) {
     // No file of the program outlives it, its private folder included.
     EXPECT_FALSE(fs::exists(runtime_));
     EXPECT_THAT(Entries(app_), IsEmpty());
+    EXPECT_THAT(Entries(open_to_all), IsEmpty());
     EXPECT_EQ(ReadFile(file), ToBytes("not a folder"));
-    // An empty directory must not become the root.
-    EXPECT_EQ(fs::exists(fs::symlink_status("/plqclear.htm")), root_had_page);
   }
 }
 
@@ -271,8 +338,8 @@ TEST_F(Form1Test, ReadOnlyApplicationDirectoryFallsBackToAPrivateFolder) {
   fs::permissions(app_, fs::perms::owner_read | fs::perms::owner_exec);
   WriteFile(app_ / "probe", ToBytes("x"));
   if (fs::exists(app_ / "probe")) {
-    GTEST_SKIP() << "this user writes through read-only modes (root); the other fallback tests "
-                    "make the folder unwritable by what it is";
+    GTEST_SKIP() << "this user writes through read-only modes (root); the window tests run the "
+                    "program as an ordinary user for this case";
   }
   auto program = Start(Text(app_));
   ASSERT_TRUE(Module1::Main(program->form).ok());
@@ -284,23 +351,15 @@ TEST_F(Form1Test, ReadOnlyApplicationDirectoryFallsBackToAPrivateFolder) {
 }
 
 TEST_F(Form1Test, PrivateFolderThatIsNotAFolderOfOursIsPassedOver) {
-  const fs::path real = dir_.path() / "real";
-  fs::create_directory(real);
-  std::error_code no_link;
-  fs::create_directory_symlink(real, runtime_, no_link);
-  const bool have_link = fs::is_symlink(fs::symlink_status(runtime_));
-  if (!have_link) WriteFile(runtime_, ToBytes("a file"));
-
   auto program = Start(Text(dir_.path() / "missing"));
+  program->folders.SetFacts(Text(runtime_), {FolderFacts::Found::kLink});
   program->log.WatchFolder(Text(cache_));
   ASSERT_TRUE(Module1::Main(program->form).ok());
   EXPECT_EQ(program->form.page_folder(), Text(cache_));
-  EXPECT_TRUE(IsPrivate(cache_));
-  EXPECT_THAT(Entries(real), IsEmpty());
+  EXPECT_FALSE(fs::exists(runtime_));
 
   program->form.Unload();
   EXPECT_FALSE(fs::exists(cache_));
-  EXPECT_TRUE(fs::exists(fs::symlink_status(runtime_)));
 }
 
 TEST_F(Form1Test, PrivateFolderStillHoldingFilesStays) {
@@ -315,11 +374,12 @@ TEST_F(Form1Test, PrivateFolderStillHoldingFilesStays) {
 TEST_F(Form1Test, TwoCopiesFallingBackShareThePrivateFolder) {
   auto first = Start("");
   auto second = Start("");
-  first->log.WatchFolder(Text(runtime_));
+  second->log.WatchFolder(Text(runtime_));
   ASSERT_TRUE(Module1::Main(first->form).ok());
   ASSERT_TRUE(Module1::Main(second->form).ok());
   EXPECT_EQ(second->form.page_folder(), Text(runtime_));
   first->form.Unload();
+  EXPECT_EQ(Entries(runtime_), (std::vector<std::string>{"1.htm", "plqclear.htm"}));
   second->form.Unload();
   EXPECT_THAT(first->reporter.messages(), IsEmpty());
   EXPECT_THAT(second->reporter.messages(), IsEmpty());
@@ -327,26 +387,29 @@ TEST_F(Form1Test, TwoCopiesFallingBackShareThePrivateFolder) {
   EXPECT_FALSE(fs::exists(runtime_));
 }
 
-TEST_F(Form1Test, NoWritableFolderIsReportedNamingEachFolderAndStartUpFails) {
+TEST_F(Form1Test, NoUsableFolderIsReportedNamingEachFolderAndStartUpFails) {
   const fs::path file = dir_.path() / "a_file";
   WriteFile(file, ToBytes("not a folder"));
   const std::string app = Text(file);
   const std::string runtime = Text(file / "run");
   const std::string cache = Text(file / "cache");
   const std::string long_folder = Text(dir_.path()) + "/" + std::string(100000, 'p');
-  Program program(app, {runtime, cache, "", long_folder});
+  const std::string shared = Text(app_);
+  Program program(app, {runtime, cache, "", long_folder, shared}, locks_);
+  program.folders.SetFacts(shared, {FolderFacts::Found::kFolder, FolderFacts::Owner::kOther});
   program.log.WatchFolder(app);
 
   const Status status = Module1::Main(program.form);
   ASSERT_FALSE(status.ok());
   EXPECT_THAT(status.message(), StartsWith("没有可以写入网页文件的文件夹，程序无法启动。\n"));
-  EXPECT_THAT(status.message(), HasSubstr("\n无法写入网页文件 " + app + "/plqclear.htm："));
-  EXPECT_THAT(status.message(), HasSubstr("\n无法使用文件夹 " + runtime + "："));
+  EXPECT_THAT(status.message(), HasSubstr("\n无法使用文件夹 " + app + "：这不是文件夹"));
+  EXPECT_THAT(status.message(), HasSubstr("\n无法使用文件夹 " + runtime + "：文件夹不存在"));
   EXPECT_THAT(status.message(), HasSubstr("\n无法使用文件夹 " + cache + "："));
   EXPECT_THAT(status.message(), HasSubstr("\n无法使用文件夹 ：路径为空"));
   EXPECT_THAT(status.message(), HasSubstr("\n无法使用文件夹 " + long_folder + "："));
+  EXPECT_THAT(status.message(), HasSubstr("\n无法使用文件夹 " + shared + "：文件夹属于其他用户"));
   EXPECT_EQ(program.reporter.messages(), std::vector<std::string>{status.message()});
-  // Neither pane navigated, no caption, never shown.
+  // Nothing written, neither pane navigated, no caption, never shown.
   EXPECT_THAT(program.log.events(),
               ElementsAre(StartsWith("read custom 101"), StartsWith("read custom 102"),
                           StartsWith("report ")));
@@ -354,10 +417,11 @@ TEST_F(Form1Test, NoWritableFolderIsReportedNamingEachFolderAndStartUpFails) {
 
   // A window that never loaded has nothing to remove and opens nothing when it goes.
   program.form.Unload();
+  program.form.EndSession();
   program.form.HomepageClick();
   EXPECT_EQ(program.log.events().size(), 4u);
   EXPECT_EQ(program.log.events().back(), kHomeOpened + " | - -");
-  EXPECT_EQ(Entries(dir_.path()), (std::vector<std::string>{"a_file", "app", "run"}));
+  EXPECT_EQ(Entries(dir_.path()), (std::vector<std::string>{"a_file", "app", "home", "run"}));
 }
 
 TEST_F(Form1Test, UnreadableResourceStopsStartUpBeforeAnyFileIsWritten) {
@@ -389,6 +453,63 @@ TEST_F(Form1Test, PaneThatCannotNavigateStopsStartUpAndRemovesThePages) {
     program->form.Unload();
     EXPECT_EQ(program->log.events().back(), "report " + status.message() + " | - -");
   }
+}
+
+TEST_F(Form1Test, PageThatCannotBeShownIsReported) {
+  auto program = Running();
+  program->form.PageLoadFailed(Pane::kWebBrowser2, "file:///x/1.htm: not found");
+  EXPECT_THAT(program->reporter.messages(), ElementsAre("无法在窗口中打开网页文件 " + Text(app_) +
+                                                        "/1.htm：file:///x/1.htm: not found"));
+}
+
+TEST_F(Form1Test, PaneWhoseProcessEndedLoadsItsPageAgain) {
+  auto program = Running();
+  const size_t before = program->log.events().size();
+  const std::string app = Text(app_);
+  // Each time the page has loaded again, the next end is met the same way.
+  for (int round = 0; round < 3; ++round) {
+    program->form.PaneEnded(Pane::kWebBrowser1, "crashed");
+    program->form.PageLoaded(Pane::kWebBrowser1);
+  }
+  program->form.PaneEnded(Pane::kWebBrowser2, "crashed");
+  EXPECT_THAT(program->EventsSince(before), ElementsAre("navigate 1 " + app + "/plqclear.htm | C S",
+                                                        "navigate 1 " + app + "/plqclear.htm | C S",
+                                                        "navigate 1 " + app + "/plqclear.htm | C S",
+                                                        "navigate 2 " + app + "/1.htm | C S"));
+  EXPECT_THAT(program->reporter.messages(), IsEmpty());
+}
+
+TEST_F(Form1Test, CalculatorThatEndsAgainBeforeLoadingIsReportedAndTheProgramEnds) {
+  auto program = Running();
+  const size_t before = program->log.events().size();
+  program->form.PaneEnded(Pane::kWebBrowser1, "crashed");
+  program->form.PaneEnded(Pane::kWebBrowser1, "crashed again");
+  program->form.PaneEnded(Pane::kWebBrowser1, "and again");
+  program->form.Unload();
+  EXPECT_THAT(program->EventsSince(before),
+              ElementsAre(StartsWith("navigate 1 "),
+                          "report " + messages::CalculatorKeepsFailing("crashed again") + " | C S",
+                          "remove plqclear.htm | C S", "remove 1.htm | - S", "quit | - -"));
+}
+
+TEST_F(Form1Test, SidePanelThatEndsAgainIsLeftEmptyAndTheCalculatorGoesOn) {
+  auto program = Running();
+  const size_t before = program->log.events().size();
+  program->form.PaneEnded(Pane::kWebBrowser2, "crashed");
+  program->form.PaneEnded(Pane::kWebBrowser2, "crashed again");
+  program->form.PaneEnded(Pane::kWebBrowser2, "and again");
+  EXPECT_THAT(program->EventsSince(before), ElementsAre(StartsWith("navigate 2 ")));
+  EXPECT_THAT(program->reporter.messages(), IsEmpty());
+  EXPECT_EQ(Entries(app_), (std::vector<std::string>{"1.htm", "plqclear.htm"}));
+}
+
+TEST_F(Form1Test, PaneEventsAfterLeavingChangeNothing) {
+  auto program = Running();
+  program->form.Unload();
+  const size_t before = program->log.events().size();
+  program->form.PaneEnded(Pane::kWebBrowser1, "ended with the program");
+  program->form.PageLoadFailed(Pane::kWebBrowser1, "cancelled");
+  EXPECT_THAT(program->EventsSince(before), IsEmpty());
 }
 
 }  // namespace

@@ -101,8 +101,8 @@ start_app() {
   PLQ_STANDIN_WATCH="$(winpath "$page_dir/plqclear.htm");$(winpath "$page_dir/1.htm")"
   "$PLQ_WINE_RUN" "$app_dir/plqcalc.exe" "$@" >"$work/app.out" 2>&1 &
   app_pid=$!
-  "$PLQ_WINE_RUN" "$PLQ_PROBE" window "$caption" "$(winpath "$app_dir/plqcalc.exe")" \
-    >"$work/probe.raw" || fail "no window captioned $caption"
+  "$PLQ_WINE_RUN" "$PLQ_PROBE" window "$caption" >"$work/probe.raw" ||
+    fail "no window captioned $caption"
   tr -d '\r' <"$work/probe.raw" >"$work/probe.out"
 }
 
@@ -255,13 +255,14 @@ case $scenario in
 
   close)
     start_app "$app" "$app"
-    "$PLQ_WINE_RUN" "$PLQ_PROBE" watch "$(winpath "$app")" "$(winpath "$work/removed.log")" 2 &
+    "$PLQ_WINE_RUN" "$PLQ_PROBE" watch "$(winpath "$app")" "$(winpath "$work/removed.log")" 3 &
     watch_pid=$!
     for _ in $(seq 100); do grep -q ready "$work/removed.log" 2>/dev/null && break; sleep 0.1; done
     grep -q ready "$work/removed.log" || fail "the folder watch did not start"
     close_app
     wait "$watch_pid" || fail "the page files were not both removed: $(cat "$work/removed.log")"
-    [ "$(tr '\n' ' ' <"$work/removed.log")" = "ready plqclear.htm 1.htm " ] ||
+    # The pages, then the lock file the copies of the program share the folder by.
+    [ "$(tr '\n' ' ' <"$work/removed.log")" = "ready plqclear.htm 1.htm .plqcalc.lock " ] ||
       fail "removal order: $(tr '\n' ' ' <"$work/removed.log")"
     wait_launches 1
     expect_launch 1 3 0 "$exit_page"
@@ -335,7 +336,7 @@ case $scenario in
     app_pid=$!
     message=$(read_message)
     echo "message: $message"
-    [[ $message == "WebBrowser1: CoCreateInstance(CLSID_WebBrowser): "?* ]] ||
+    [[ $message == "排卵期计算器无法启动。"$'\n'"WebBrowser1: CoCreateInstance(CLSID_WebBrowser): "?* ]] ||
       fail "unexpected message: $message"
     status=0
     wait "$app_pid" || status=$?

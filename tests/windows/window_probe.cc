@@ -1,8 +1,7 @@
 // A test's eyes inside Wine, where X11 sees only the virtual desktop:
-//   window_probe window CAPTION PROGRAM  prints the window's client size, its frame buttons
-//                                 and, for each menu bar entry of PROGRAM's menu, the entry's
-//                                 text and its centre in screen coordinates, and a point on
-//                                 the caption
+//   window_probe window CAPTION   prints the window's client size, its frame buttons and, for
+//                                 each menu bar entry, the entry's text and its centre in
+//                                 screen coordinates, and a point on the caption
 //   window_probe message CAPTION  prints the text of the message box captioned CAPTION and
 //                                 presses its OK button
 //   window_probe watch FOLDER LOG N  appends the name of each file removed from FOLDER to LOG,
@@ -13,14 +12,14 @@
 #include <cstdio>
 #include <string>
 
-#include "shell/win32/resource.h"
+#include "shell/win32/main_window.h"
 
 namespace {
 
-// Another process's menu cannot be measured under Wine, so the same menu, loaded from the
-// program's own resources, is laid out in a hidden twin window of the same style and size; its
-// entries sit at the same offsets from the window's corner.
-int Window(const wchar_t* caption, const wchar_t* program) {
+// Another process's menu cannot be measured under Wine, so the same menu, made by the program's
+// own code, is laid out in a hidden twin window of the same style and size; its entries sit at
+// the same offsets from the window's corner.
+int Window(const wchar_t* caption) {
   // The window exists, hidden, before the start-up routine shows it.
   HWND hwnd = nullptr;
   for (int attempt = 0; attempt < 200; ++attempt) {
@@ -43,10 +42,9 @@ int Window(const wchar_t* caption, const wchar_t* program) {
               (style & WS_MAXIMIZEBOX) != 0, (style & WS_THICKFRAME) != 0,
               (style & WS_VISIBLE) != 0);
 
-  HMODULE module = LoadLibraryExW(program, nullptr, LOAD_LIBRARY_AS_DATAFILE);
-  HMENU menu = module == nullptr ? nullptr : LoadMenuW(module, MAKEINTRESOURCEW(IDR_MENU));
+  HMENU menu = plq::win32::CreateMenuBar();
   if (menu == nullptr) {
-    std::fprintf(stderr, "cannot load the program's menu\n");
+    std::fprintf(stderr, "cannot make the program's menu\n");
     return 1;
   }
   HWND twin = CreateWindowExW(0, L"STATIC", L"", style & ~WS_VISIBLE, outer.left, outer.top,
@@ -73,7 +71,6 @@ int Window(const wchar_t* caption, const wchar_t* program) {
     std::printf("caption %ld %ld\n", (outer.left + outer.right) / 2, (outer.top + bar_top) / 2);
   }
   DestroyWindow(twin);
-  FreeLibrary(module);
   return 0;
 }
 
@@ -161,11 +158,10 @@ int Watch(const wchar_t* folder, const wchar_t* log_path, int wanted) {
 
 int wmain(int argc, wchar_t** argv) {
   const std::wstring mode = argc > 1 ? argv[1] : L"";
-  if (mode == L"window" && argc == 4) return Window(argv[2], argv[3]);
+  if (mode == L"window" && argc == 3) return Window(argv[2]);
   if (mode == L"message" && argc == 3) return Message(argv[2]);
   if (mode == L"watch" && argc == 5) return Watch(argv[2], argv[3], _wtoi(argv[4]));
-  std::fprintf(
-      stderr,
-      "usage: window_probe window CAPTION PROGRAM | message CAPTION | watch FOLDER LOG COUNT\n");
+  std::fprintf(stderr,
+               "usage: window_probe window CAPTION | message CAPTION | watch FOLDER LOG COUNT\n");
   return 2;
 }

@@ -1,8 +1,7 @@
 // Records, in order, the files created, renamed into and deleted from one folder, so a test sees
-// the order of file operations that happen inside a single core call. Linux only (inotify);
-// elsewhere `available()` is false and tests that need it skip.
-#ifndef PLQ_TESTS_CORE_DIRECTORY_WATCH_H_
-#define PLQ_TESTS_CORE_DIRECTORY_WATCH_H_
+// the order of file operations that happen inside a single call (inotify).
+#ifndef PLQ_TESTS_GTK_DIRECTORY_WATCH_H_
+#define PLQ_TESTS_GTK_DIRECTORY_WATCH_H_
 
 #include <filesystem>
 #include <string>
@@ -26,4 +25,4 @@ class DirectoryWatch {
 
 }  // namespace plq::testing
 
-#endif  // PLQ_TESTS_CORE_DIRECTORY_WATCH_H_
+#endif  // PLQ_TESTS_GTK_DIRECTORY_WATCH_H_

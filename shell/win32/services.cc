@@ -1,7 +1,7 @@
 // Platform services with the Win32 API: FindResourceExW for the pages, CreateProcessW and
 // ShellExecuteExW for the browser, MessageBoxW for failures, GetModuleFileNameW and
 // SHGetKnownFolderPath for the folders. Everything goes through the W functions.
-#include "shell/win32/win32_services.h"
+#include "shell/win32/services.h"
 
 #include <shellapi.h>
 #include <shlobj.h>
@@ -9,14 +9,15 @@
 #include <memory>
 
 #include "shell/core/browser_command.h"
-#include "shell/core/form1.h"
-#include "shell/win32/win32_text.h"
+#include "shell/core/layout.h"
+#include "shell/core/messages.h"
+#include "shell/win32/page_folder.h"
+#include "shell/win32/text.h"
 
 namespace plq::win32 {
 namespace {
 
 constexpr WORD kPageLanguage = MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED);
-constexpr wchar_t kProgramFolder[] = L"plqcalc";
 
 struct CoTaskMemDeleter {
   void operator()(wchar_t* memory) const { CoTaskMemFree(memory); }
@@ -81,8 +82,9 @@ Status BrowserLauncher::Open(const std::string& address, WindowStyle style) {
   const DWORD browser_error = GetLastError();
   DWORD fallback_error = 0;
   if (OpenWithDefaultBrowser(address, show, &fallback_error)) return Status::Ok();
-  return Status::Failure(Narrow(application) + ": " + ErrorText(browser_error) +
-                         "; default browser: " + ErrorText(fallback_error));
+  return Status::Failure("CreateProcessW(" + Narrow(application) +
+                         "): " + ErrorText(browser_error) +
+                         "\nShellExecuteExW: " + ErrorText(fallback_error));
 }
 
 void FailureReporter::Report(const std::string& message) {
@@ -114,7 +116,20 @@ std::vector<std::string> Folders::PrivateFolders() {
   const HRESULT hr = SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &raw);
   std::unique_ptr<wchar_t, CoTaskMemDeleter> local_app_data(raw);
   if (FAILED(hr) || raw == nullptr) return {};
-  return {Narrow(std::wstring(raw) + L"\\" + kProgramFolder)};
+  return {Narrow(std::wstring(raw) + L"\\" + Widen(kPrivateFolderName))};
+}
+
+Status Folders::Open(const std::string& path, FolderKind kind,
+                     std::unique_ptr<plq::PageFolder>* folder) {
+  std::unique_ptr<PageFolder> opened;
+  const Status status = PageFolder::Open(path, kind, &opened);
+  if (status.ok()) *folder = std::move(opened);
+  return status;
+}
+
+void ShowFailure(const std::string& message) {
+  MessageBoxW(nullptr, Widen(message).c_str(), Widen(kCaption).c_str(),
+              MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
 }
 
 }  // namespace plq::win32

@@ -1,10 +1,11 @@
-// The core's platform services on Win32: resources of the executable, the external browser, the
-// message box for failures and the folders for the page files.
-#ifndef PLQ_SHELL_WIN32_WIN32_SERVICES_H_
-#define PLQ_SHELL_WIN32_WIN32_SERVICES_H_
+// The core's platform services on Windows: resources of the executable, the external browser,
+// the message box for failures and the folders for the page files.
+#ifndef PLQ_SHELL_WIN32_SERVICES_H_
+#define PLQ_SHELL_WIN32_SERVICES_H_
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -38,8 +39,14 @@ class Folders final : public plq::Folders {
  public:
   std::string ApplicationDirectory() override;
   std::vector<std::string> PrivateFolders() override;
+  Status Open(const std::string& path, FolderKind kind,
+              std::unique_ptr<plq::PageFolder>* folder) override;
 };
+
+// Shows `message` in a modal message box titled with the caption, for failures before there is
+// a window to own it.
+void ShowFailure(const std::string& message);
 
 }  // namespace plq::win32
 
-#endif  // PLQ_SHELL_WIN32_WIN32_SERVICES_H_
+#endif  // PLQ_SHELL_WIN32_SERVICES_H_

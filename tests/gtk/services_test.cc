@@ -1,5 +1,7 @@
-// The Linux backend's parts that need no window: the pages carried as GResources, the start of
-// xdg-open and the folders. Real GLib and a recording fake xdg-open first on PATH.
+// The Linux backend's services that need no window: the pages carried as GResources, the start
+// of xdg-open and the folders. Real GLib and a recording fake xdg-open first on PATH.
+#include "shell/gtk/services.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -13,9 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "shell/gtk/gtk_webkitgtk.h"
-
-namespace plq {
+namespace plq::gtk {
 namespace {
 
 namespace fs = std::filesystem;
@@ -25,8 +25,8 @@ Bytes ReadFile(const std::string& path) {
   return Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
-TEST(GResourceStoreTest, PagesAreTheBuiltBytesWhateverTheTypeCase) {
-  GResourceStore store;
+TEST(ResourceStoreTest, PagesAreTheBuiltBytesWhateverTheTypeCase) {
+  ResourceStore store;
   struct Case {
     const char* type;
     int id;
@@ -42,8 +42,8 @@ TEST(GResourceStoreTest, PagesAreTheBuiltBytesWhateverTheTypeCase) {
   }
 }
 
-TEST(GResourceStoreTest, BadTypeOrIdFailsAndLeavesTheBufferAlone) {
-  GResourceStore store;
+TEST(ResourceStoreTest, BadTypeOrIdFailsAndLeavesTheBufferAlone) {
+  ResourceStore store;
   struct Case {
     std::string type;
     int id;
@@ -68,11 +68,10 @@ TEST(GResourceStoreTest, BadTypeOrIdFailsAndLeavesTheBufferAlone) {
     EXPECT_FALSE(status.message().empty());
     EXPECT_EQ(bytes, (Bytes{1, 2, 3}));
   }
-  EXPECT_FALSE(store.Read("custom", 101, nullptr).ok());
 }
 
 // A folder with a fake xdg-open that appends its arguments, one start per line, to a record.
-class XdgOpenLauncherTest : public ::testing::Test {
+class BrowserLauncherTest : public ::testing::Test {
  protected:
   void SetUp() override {
     char pattern[] = "/tmp/plqcalc-backend-test-XXXXXX";
@@ -112,13 +111,16 @@ class XdgOpenLauncherTest : public ::testing::Test {
   std::string saved_path_;
 };
 
-TEST_F(XdgOpenLauncherTest, AddressesReachXdgOpenAsOneArgumentWithAScheme) {
+TEST_F(BrowserLauncherTest, AddressesReachXdgOpenAsOneArgumentWithAScheme) {
   struct Case {
     const char* address;
     const char* received;
   };
   for (const Case& c : {
            Case{"www.example.com", "[http://www.example.com]"},
+           // A host with a port has no scheme, whatever GLib's scheme check makes of it.
+           Case{"www.example.com:8080/a", "[http://www.example.com:8080/a]"},
+           Case{"", "[http://]"},
            Case{"http://go.example.com/a.php?pid=mm_1_2_3&eventid=101329",
                 "[http://go.example.com/a.php?pid=mm_1_2_3&eventid=101329]"},
            Case{"HTTPS://www.example.com/", "[HTTPS://www.example.com/]"},
@@ -128,49 +130,59 @@ TEST_F(XdgOpenLauncherTest, AddressesReachXdgOpenAsOneArgumentWithAScheme) {
                 "[http://www.example.com/a b;$(touch x)`id`]"},
            Case{"例子.example.com", "[http://例子.example.com]"},
        }) {
-    ASSERT_TRUE(XdgOpenLauncher().Open(c.address, WindowStyle::kNormalFocus).ok()) << c.address;
+    ASSERT_TRUE(BrowserLauncher().Open(c.address, WindowStyle::kNormalFocus).ok()) << c.address;
     EXPECT_EQ(NextStart(), c.received) << c.address;
   }
   EXPECT_FALSE(fs::exists(folder_ + "/x")) << "the address went through a shell";
 }
 
-TEST_F(XdgOpenLauncherTest, UnusableAddressesAreRefused) {
-  for (const std::string& address : {std::string(), std::string("www.example.com\0x", 17)}) {
-    EXPECT_FALSE(XdgOpenLauncher().Open(address, WindowStyle::kMaximizedFocus).ok());
-  }
+TEST_F(BrowserLauncherTest, AddressWithANulIsRefused) {
+  const std::string address("www.example.com\0x", 17);
+  EXPECT_FALSE(BrowserLauncher().Open(address, WindowStyle::kMaximizedFocus).ok());
 }
 
-TEST_F(XdgOpenLauncherTest, MissingXdgOpenIsAFailureWithTheReason) {
+TEST_F(BrowserLauncherTest, MissingXdgOpenIsAFailureWithTheReason) {
   fs::remove(folder_ + "/xdg-open");
   setenv("PATH", folder_.c_str(), 1);  // the system's own xdg-open is out of reach too
-  const Status status = XdgOpenLauncher().Open("www.example.com", WindowStyle::kNormalFocus);
+  const Status status = BrowserLauncher().Open("www.example.com", WindowStyle::kNormalFocus);
   EXPECT_FALSE(status.ok());
   EXPECT_NE(status.message().find("xdg-open"), std::string::npos) << status.message();
 }
 
-TEST(LinuxFoldersTest, ApplicationDirectoryHoldsTheRunningExecutable) {
-  const std::string directory = LinuxFolders("ignored").ApplicationDirectory();
+TEST(FoldersTest, ApplicationDirectoryHoldsTheRunningExecutable) {
+  const std::string directory = Folders("ignored").ApplicationDirectory();
   EXPECT_TRUE(fs::equivalent(directory, fs::read_symlink("/proc/self/exe").parent_path()));
 }
 
-TEST(LinuxFoldersTest, PrivateFoldersFollowTheUsersRuntimeAndCacheFolders) {
+TEST(FoldersTest, PrivateFoldersFollowTheUsersRuntimeAndCacheFolders) {
+  char pattern[] = "/tmp/plqcalc-runtime-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::string runtime = pattern;
   struct Case {
-    const char* runtime;  // nullptr: unset
+    std::string runtime;  // "unset": not set
     std::vector<std::string> expected;
   };
   // GLib reads XDG_CACHE_HOME once per process: the cache folder is whatever it found.
   const std::string cache = std::string(g_get_user_cache_dir()) + "/plqcalc";
-  for (const Case& c : {Case{"/run/user/1000", {"/run/user/1000/plqcalc", cache}},
-                        Case{nullptr, {cache}}, Case{"", {cache}}, Case{"relative/run", {cache}}}) {
-    if (c.runtime) {
-      setenv("XDG_RUNTIME_DIR", c.runtime, 1);
-    } else {
+  const Case cases[] = {
+      {runtime, {runtime + "/plqcalc", cache}},
+      {"unset", {cache}},
+      {"", {cache}},
+      {"relative/run", {cache}},
+      // The session's runtime folder is the session's to make: a missing one is passed over.
+      {runtime + "/missing", {cache}},
+  };
+  for (const Case& c : cases) {
+    if (c.runtime == "unset") {
       unsetenv("XDG_RUNTIME_DIR");
+    } else {
+      setenv("XDG_RUNTIME_DIR", c.runtime.c_str(), 1);
     }
-    EXPECT_EQ(LinuxFolders("plqcalc").PrivateFolders(), c.expected)
-        << (c.runtime ? c.runtime : "(unset)");
+    EXPECT_EQ(Folders("plqcalc").PrivateFolders(), c.expected) << c.runtime;
   }
+  EXPECT_FALSE(fs::exists(runtime + "/missing"));
+  fs::remove_all(runtime);
 }
 
 }  // namespace
-}  // namespace plq
+}  // namespace plq::gtk

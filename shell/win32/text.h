@@ -1,7 +1,7 @@
 // Win32 text helpers: the core speaks UTF-8, the Win32 API UTF-16 (the W functions throughout, so
 // paths and captions never pass through the ANSI code page).
-#ifndef PLQ_SHELL_WIN32_WIN32_TEXT_H_
-#define PLQ_SHELL_WIN32_WIN32_TEXT_H_
+#ifndef PLQ_SHELL_WIN32_TEXT_H_
+#define PLQ_SHELL_WIN32_TEXT_H_
 
 #include <windows.h>
 
@@ -18,4 +18,4 @@ std::string HresultText(HRESULT hr);
 
 }  // namespace plq::win32
 
-#endif  // PLQ_SHELL_WIN32_WIN32_TEXT_H_
+#endif  // PLQ_SHELL_WIN32_TEXT_H_

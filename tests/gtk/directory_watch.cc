@@ -1,15 +1,11 @@
 // inotify reports a folder's events in the order they happened, which is the only way to see the
-// order of two deletions made within one call without a hook in the code under test.
-#include "tests/core/directory_watch.h"
+// order of file operations made within one call without a hook in the code under test.
+#include "tests/gtk/directory_watch.h"
 
-#if defined(__linux__)
 #include <sys/inotify.h>
 #include <unistd.h>
-#endif
 
 namespace plq::testing {
-
-#if defined(__linux__)
 
 DirectoryWatch::DirectoryWatch(const std::filesystem::path& folder) {
   fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
@@ -40,13 +36,5 @@ std::vector<std::string> DirectoryWatch::Take() {
   }
   return events;
 }
-
-#else
-
-DirectoryWatch::DirectoryWatch(const std::filesystem::path&) {}
-DirectoryWatch::~DirectoryWatch() = default;
-std::vector<std::string> DirectoryWatch::Take() { return {}; }
-
-#endif
 
 }  // namespace plq::testing

@@ -1,6 +1,6 @@
 // Win32 text helpers: MultiByteToWideChar/WideCharToMultiByte for UTF-8, FormatMessageW for the
 // system's wording of an error, in the user's language.
-#include "shell/win32/win32_text.h"
+#include "shell/win32/text.h"
 
 #include <cstdio>
 #include <memory>

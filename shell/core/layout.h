@@ -1,0 +1,33 @@
+// The main window's fixed layout and the private folder's name: facts both backends build from.
+#ifndef PLQ_SHELL_CORE_LAYOUT_H_
+#define PLQ_SHELL_CORE_LAYOUT_H_
+
+namespace plq {
+
+// The two browser panes of the main window.
+enum class Pane { kWebBrowser1 = 1, kWebBrowser2 = 2 };
+
+// The area below the menu bar, in pixels at 96 DPI (scale 1).
+inline constexpr int kClientWidth = 735;
+inline constexpr int kClientHeight = 496;
+
+// A pane's place in that area. The left pane is 23 pixels taller than the area and the right one
+// starts one pixel inside the left one and runs 26 pixels past the area's right edge: the window
+// cuts both off, and nothing moves when the window is resized.
+struct PanePlace {
+  Pane pane;
+  const char* name;
+  int x, y, width, height;
+};
+inline constexpr PanePlace kWebBrowser1Place = {Pane::kWebBrowser1, "WebBrowser1", 0, 0, 553, 519};
+inline constexpr PanePlace kWebBrowser2Place = {
+    Pane::kWebBrowser2, "WebBrowser2", 552, 0, 209, 497};
+inline constexpr PanePlace kPanePlaces[] = {kWebBrowser1Place, kWebBrowser2Place};
+
+// The name of the per-user folder that holds the page files when the program's own folder cannot
+// (Linux: $XDG_RUNTIME_DIR/plqcalc or ~/.cache/plqcalc; Windows: %LOCALAPPDATA%\plqcalc).
+inline constexpr char kPrivateFolderName[] = "plqcalc";
+
+}  // namespace plq
+
+#endif  // PLQ_SHELL_CORE_LAYOUT_H_

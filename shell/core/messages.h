@@ -1,0 +1,54 @@
+// Every text the user reads, worded here in the program's language: the captions, the menu
+// entries and the message boxes. Backends hand in the technical detail (a failed call and the
+// system's reason), which follows the sentence.
+#ifndef PLQ_SHELL_CORE_MESSAGES_H_
+#define PLQ_SHELL_CORE_MESSAGES_H_
+
+#include <string>
+
+namespace plq {
+
+// The main window's caption, also the title of every message box and the executable's
+// description.
+inline constexpr char kCaption[] = "排卵期计算器";
+// The menu entries `homepage` and `about`, in this order.
+inline constexpr char kHomepageText[] = "主页";
+inline constexpr char kAboutText[] = "关于";
+// The one button of a message box.
+inline constexpr char kOkText[] = "确定";
+
+namespace messages {
+
+// A browser that could not be started on `address`.
+std::string CannotOpenAddress(const std::string& address, const std::string& detail);
+// Start-up: a page that cannot be read from the executable.
+std::string CannotReadPage(const std::string& type, int id, const std::string& detail);
+// A page file that cannot be written or removed; `path` is the file.
+std::string CannotWritePage(const std::string& path, const std::string& detail);
+std::string CannotRemovePage(const std::string& path, const std::string& detail);
+// A folder that cannot hold the page files, and why.
+std::string CannotUseFolder(const std::string& folder, const std::string& why);
+// No folder could take the pages; `reasons` has one line per folder tried, each starting with
+// a line break.
+std::string NoFolderForPages(const std::string& reasons);
+// A pane that cannot open its page file.
+std::string CannotShowPage(const std::string& path, const std::string& detail);
+// The calculator's page ended twice in a row before it could be shown again.
+std::string CalculatorKeepsFailing(const std::string& detail);
+// The program cannot start at all (no window, no display...).
+std::string CannotStart(const std::string& detail);
+
+// Why a folder is not used for the page files.
+inline constexpr char kEmptyPath[] = "路径为空";
+inline constexpr char kPathWithNul[] = "路径中含有空字符";
+inline constexpr char kBadPath[] = "不是有效的绝对路径";
+inline constexpr char kNoSuchFolder[] = "文件夹不存在";
+inline constexpr char kIsALink[] = "这是一个链接，不是文件夹";
+inline constexpr char kNotAFolder[] = "这不是文件夹";
+inline constexpr char kOwnedByAnother[] = "文件夹属于其他用户";
+inline constexpr char kOthersCanWrite[] = "其他用户也可以改动这个文件夹中的文件";
+
+}  // namespace messages
+}  // namespace plq
+
+#endif  // PLQ_SHELL_CORE_MESSAGES_H_

@@ -1,0 +1,73 @@
+// The ready report: the page's state read with one more script call, and the window's X11 id.
+#include "shell/gtk/diagnostics.h"
+
+#include <gdk/gdk.h>
+#include <gdk/gdkx.h>
+
+#include <cstdio>
+
+namespace plq::gtk::diagnostics {
+namespace {
+
+constexpr char kStateScript[] = R"js(
+function Rows(id) {
+  var table = document.getElementById(id);
+  return table && table.rows ? table.rows.length : 0;
+}
+function Field(name) {
+  var form = document.forms.frmInput;
+  return form && form[name] ? form[name].value : '';
+}
+return JSON.stringify({
+  calendar1: Rows('Calendar1'), calendar2: Rows('Calendar2'),
+  year: Field('txtYear'), month: Field('txtMonth'), day: Field('txtDay'),
+  compatMode: document.compatMode, characterSet: document.characterSet, title: document.title
+});
+)js";
+
+unsigned long X11WindowId(GtkWidget* window) {
+  GdkWindow* gdk_window = gtk_widget_get_window(window);
+  if (gdk_window == nullptr || !GDK_IS_X11_WINDOW(gdk_window)) return 0;
+  return GDK_WINDOW_XID(gdk_window);
+}
+
+void OnState(GObject* view, GAsyncResult* result, gpointer window) {
+  GError* error = nullptr;
+  JSCValue* value =
+      webkit_web_view_call_async_javascript_function_finish(WEBKIT_WEB_VIEW(view), result, &error);
+  if (value == nullptr) {
+    std::fprintf(stdout, "plqcalc: calculator-check-failed %s\n", error->message);
+    std::fflush(stdout);
+    g_error_free(error);
+    g_object_unref(window);
+    return;
+  }
+  gchar* json = jsc_value_to_string(value);
+  std::fprintf(stdout, "plqcalc: calculator-ready xid=0x%lx %s\n", X11WindowId(GTK_WIDGET(window)),
+               json);
+  std::fflush(stdout);
+  g_free(json);
+  g_object_unref(value);
+  g_object_unref(window);
+}
+
+}  // namespace
+
+bool ReportEnabled() {
+  const char* value = g_getenv(kReportReadyVariable);
+  return value != nullptr && *value != '\0';
+}
+
+void ReportCalculatorPainted(WebKitWebView* view, GtkWidget* window) {
+  if (!ReportEnabled()) return;
+  webkit_web_view_call_async_javascript_function(view, kStateScript, -1, nullptr, nullptr, nullptr,
+                                                 nullptr, OnState, g_object_ref(window));
+}
+
+void ReportSidePanelLoaded() {
+  if (!ReportEnabled()) return;
+  std::fputs("plqcalc: side-panel-loaded\n", stdout);
+  std::fflush(stdout);
+}
+
+}  // namespace plq::gtk::diagnostics

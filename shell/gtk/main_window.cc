@@ -1,0 +1,306 @@
+// The main window with GTK 3: GtkWindow, GtkMenuBar and a GtkLayout holding the panes. Written
+// against plain GTK 3 and measured under Xvfb, each quirk commented where it is handled. Under
+// Wayland the same code runs; only what Wayland leaves to the program (its title bar) differs.
+#include "shell/gtk/main_window.h"
+
+#include <gdk/gdkwayland.h>
+
+#include <string>
+
+#include "shell/core/messages.h"
+#include "shell/gtk/diagnostics.h"
+#include "shell/gtk/glib_util.h"
+
+namespace plq::gtk {
+namespace {
+
+// The calculator pane has painted when both calendar tables have rows and the frame after that
+// has been drawn.
+constexpr char kCalculatorPainted[] = R"js(
+return new Promise(function (resolve) {
+  function Rows(id) {
+    var table = document.getElementById(id);
+    return table && table.rows ? table.rows.length : 0;
+  }
+  function Check() {
+    if (document.readyState != 'complete' || Rows('Calendar1') == 0 || Rows('Calendar2') == 0) {
+      requestAnimationFrame(Check);
+      return;
+    }
+    requestAnimationFrame(function () { setTimeout(function () { resolve(true); }, 0); });
+  }
+  Check();
+});
+)js";
+
+// The side panel has painted two animation frames after its load.
+constexpr char kSidePanelPainted[] = R"js(
+return new Promise(function (resolve) {
+  requestAnimationFrame(function () {
+    requestAnimationFrame(function () { resolve(true); });
+  });
+});
+)js";
+
+// The window's icon in every size the build made; the desktop picks. The 16-colour 32 x 32 and
+// 16 x 16 pictures are the program's own; the larger ones serve docks and task switchers.
+constexpr const char* kIcons[] = {"/plqcalc/icon-32.png",  "/plqcalc/icon-16.png",
+                                  "/plqcalc/icon-48.png",  "/plqcalc/icon-64.png",
+                                  "/plqcalc/icon-128.png", "/plqcalc/icon-256.png"};
+
+void SetIcons(GtkWindow* window) {
+  GList* icons = nullptr;
+  for (const char* path : kIcons) {
+    if (GdkPixbuf* icon = gdk_pixbuf_new_from_resource(path, nullptr)) {
+      icons = g_list_append(icons, icon);
+    }
+  }
+  gtk_window_set_icon_list(window, icons);
+  gtk_window_set_default_icon_list(icons);  // message boxes too
+  g_list_free_full(icons, g_object_unref);
+}
+
+}  // namespace
+
+MainWindow::MainWindow(MessageBoxes& boxes) : boxes_(boxes) {
+  window_ = KeepSunk(gtk_window_new(GTK_WINDOW_TOPLEVEL));
+  gtk_widget_set_name(window_, "Form1");
+  // Wayland lets no program place its window: there the compositor chooses, here X11 centres it.
+  gtk_window_set_position(GTK_WINDOW(window_), GTK_WIN_POS_CENTER);
+  gtk_window_set_resizable(GTK_WINDOW(window_), TRUE);
+  SetIcons(GTK_WINDOW(window_));
+
+  if (GDK_IS_WAYLAND_DISPLAY(gdk_display_get_default())) {
+    // Wayland has no window-manager hints to withhold the maximise button (X11's Motif hints,
+    // below, do not reach it), and GTK draws the title bar itself: this one offers minimise and
+    // close only, and a double click on it does nothing.
+    header_bar_ = KeepSunk(gtk_header_bar_new());
+    gtk_header_bar_set_show_close_button(GTK_HEADER_BAR(header_bar_), TRUE);
+    gtk_header_bar_set_decoration_layout(GTK_HEADER_BAR(header_bar_), "menu:minimize,close");
+    gtk_window_set_titlebar(GTK_WINDOW(window_), header_bar_);
+    g_object_set(gtk_settings_get_default(), "gtk-titlebar-double-click", "none", nullptr);
+  }
+
+  menu_bar_ = KeepSunk(gtk_menu_bar_new());
+  homepage_ = KeepSunk(gtk_menu_item_new_with_label(kHomepageText));
+  about_ = KeepSunk(gtk_menu_item_new_with_label(kAboutText));
+  gtk_widget_set_name(homepage_, "homepage");
+  gtk_widget_set_name(about_, "about");
+  gtk_menu_shell_append(GTK_MENU_SHELL(menu_bar_), homepage_);
+  gtk_menu_shell_append(GTK_MENU_SHELL(menu_bar_), about_);
+
+  // GtkFixed grows to fit its children (the panes reach past the area); GtkLayout keeps the size
+  // it is asked for and clips them.
+  layout_ = KeepSunk(gtk_layout_new(nullptr, nullptr));
+  gtk_widget_set_size_request(layout_, kClientWidth, kClientHeight);
+
+  // Ephemeral: the program keeps nothing between runs, no cache, cookies or local storage files.
+  context_ = webkit_web_context_new_ephemeral();
+  // Under Xvfb's software GL the composited path left the top of the taller left pane unpainted;
+  // drawing without acceleration paints all of it and starts faster.
+  settings_ = webkit_settings_new();
+  webkit_settings_set_hardware_acceleration_policy(settings_,
+                                                   WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+  panes_[0] = std::make_unique<BrowserPane>(kWebBrowser1Place, BrowserPane::Trust::kOwnPage,
+                                            context_, settings_, nullptr, kCalculatorPainted,
+                                            static_cast<PaneListener&>(*this));
+  gtk_layout_put(GTK_LAYOUT(layout_), panes_[0]->widget(), kWebBrowser1Place.x,
+                 kWebBrowser1Place.y);
+  panes_[1] = MakeSidePanel(false);
+
+  GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+  gtk_box_pack_start(GTK_BOX(box), menu_bar_, FALSE, FALSE, 0);
+  gtk_box_pack_start(GTK_BOX(box), layout_, TRUE, TRUE, 0);
+  gtk_container_add(GTK_CONTAINER(window_), box);
+
+  g_signal_connect(window_, "delete-event", G_CALLBACK(OnDeleteEvent), this);
+  g_signal_connect(window_, "destroy", G_CALLBACK(OnDestroy), this);
+  g_signal_connect(window_, "realize", G_CALLBACK(OnRealize), this);
+  g_signal_connect(menu_bar_, "button-release-event", G_CALLBACK(OnMenuBarButtonRelease), this);
+  g_signal_connect(homepage_, "activate", G_CALLBACK(OnHomepageActivate), this);
+  g_signal_connect(about_, "activate", G_CALLBACK(OnAboutActivate), this);
+}
+
+std::unique_ptr<BrowserPane> MainWindow::MakeSidePanel(bool own_process) {
+  // Both panes in one web process start faster and take less memory than two; only once the
+  // framed content has made that process fail does the side panel get one of its own, so it can
+  // never take the calculator down again.
+  auto side_panel =
+      std::make_unique<BrowserPane>(kWebBrowser2Place, BrowserPane::Trust::kForeignContent,
+                                    context_, settings_, own_process ? nullptr : panes_[0]->view(),
+                                    kSidePanelPainted, static_cast<PaneListener&>(*this));
+  gtk_layout_put(GTK_LAYOUT(layout_), side_panel->widget(), kWebBrowser2Place.x,
+                 kWebBrowser2Place.y);
+  return side_panel;
+}
+
+MainWindow::~MainWindow() {
+  if (side_panel_replacement_ != 0) g_source_remove(side_panel_replacement_);
+  for (GtkWidget* widget : {window_, menu_bar_, homepage_, about_}) {
+    g_signal_handlers_disconnect_by_data(widget, this);
+  }
+  panes_[1].reset();
+  panes_[0].reset();
+  gtk_widget_destroy(window_);
+  for (GtkWidget* widget : {window_, header_bar_, menu_bar_, homepage_, about_, layout_}) {
+    if (widget != nullptr) g_object_unref(widget);
+  }
+  g_object_unref(settings_);
+  g_object_unref(context_);
+}
+
+void MainWindow::SetCaption(const std::string& caption) {
+  gtk_window_set_title(GTK_WINDOW(window_), caption.c_str());
+  if (header_bar_ != nullptr) {
+    gtk_header_bar_set_title(GTK_HEADER_BAR(header_bar_), caption.c_str());
+  }
+}
+
+void MainWindow::Show() { gtk_widget_show_all(window_); }
+
+Status MainWindow::Navigate(Pane which, const std::string& path) {
+  return pane(which).Navigate(path);
+}
+
+void MainWindow::EndLoop() {
+  ended_ = true;
+  if (gtk_main_level() > 0) gtk_main_quit();
+}
+
+void MainWindow::Quit() { EndLoop(); }
+
+void MainWindow::Close() noexcept {
+  if (ended_) return;
+  // Set first: a second close request while the unload handler shows a message box is no second
+  // unload.
+  ended_ = true;
+  Guarded("unload", [this] {
+    if (form_ != nullptr) form_->Unload();
+  });
+  EndLoop();
+}
+
+void MainWindow::EndSession(bool display_lost) noexcept {
+  if (display_lost) {
+    // Nothing that talks to the display may run any more.
+    Guarded("end-session", [this] {
+      if (form_ != nullptr) form_->EndSession();
+    });
+    return;
+  }
+  boxes_.CloseAll();
+  Guarded("end-session", [this] {
+    if (form_ != nullptr) form_->EndSession();
+  });
+  EndLoop();
+}
+
+gboolean MainWindow::OnDeleteEvent(GtkWidget*, GdkEvent*, gpointer self) {
+  static_cast<MainWindow*>(self)->Close();
+  // The window goes when the event loop has ended and main() drops it.
+  return TRUE;
+}
+
+void MainWindow::OnDestroy(GtkWidget*, gpointer self) {
+  // Only reached when the X window vanished without a close request (xkill, `xdotool
+  // windowclose`): still remove the pages and end, rather than live on without a window.
+  static_cast<MainWindow*>(self)->Close();
+}
+
+void MainWindow::OnRealize(GtkWidget* widget, gpointer) {
+  // Sizable and minimisable but never maximised: the Motif hints, which metacity, mutter, xfwm4
+  // and KWin follow for the buttons and actions they offer (openbox keeps maximise whatever the
+  // hints say). Listed one by one: managers disagree on how "all except" (GDK_FUNC_ALL) reads.
+  // Wayland has no such hints (gdk_window_set_functions does nothing there).
+  gdk_window_set_functions(gtk_widget_get_window(widget),
+                           static_cast<GdkWMFunction>(GDK_FUNC_RESIZE | GDK_FUNC_MOVE |
+                                                      GDK_FUNC_MINIMIZE | GDK_FUNC_CLOSE));
+}
+
+gboolean MainWindow::OnMenuBarButtonRelease(GtkWidget* widget, GdkEventButton* event, gpointer) {
+  // A menu bar item without a submenu does not fire "activate" on a quick click: GTK waits 500 ms
+  // between press and release and keeps its grab, so the next click anywhere is swallowed too.
+  // Activate the item under the pointer on release ourselves and drop the grab.
+  GtkMenuShell* shell = GTK_MENU_SHELL(widget);
+  GtkWidget* item = gtk_menu_shell_get_selected_item(shell);
+  gtk_menu_shell_deactivate(shell);
+  if (item == nullptr) return TRUE;
+  GtkAllocation allocation;
+  gtk_widget_get_allocation(item, &allocation);
+  gint origin_x = 0;
+  gint origin_y = 0;
+  gdk_window_get_origin(gtk_widget_get_window(item), &origin_x, &origin_y);
+  const double x = event->x_root - origin_x - allocation.x;
+  const double y = event->y_root - origin_y - allocation.y;
+  if (x >= 0 && y >= 0 && x < allocation.width && y < allocation.height) {
+    gtk_menu_item_activate(GTK_MENU_ITEM(item));
+  }
+  return TRUE;
+}
+
+void MainWindow::OnHomepageActivate(GtkMenuItem*, gpointer self) {
+  Guarded("homepage", [self] {
+    if (Form1* form = static_cast<MainWindow*>(self)->form_) form->HomepageClick();
+  });
+}
+
+void MainWindow::OnAboutActivate(GtkMenuItem*, gpointer self) {
+  Guarded("about", [self] {
+    if (Form1* form = static_cast<MainWindow*>(self)->form_) form->AboutClick();
+  });
+}
+
+void MainWindow::PageLoaded(Pane which) {
+  if (form_ != nullptr) form_->PageLoaded(which);
+  if (which == Pane::kWebBrowser2) diagnostics::ReportSidePanelLoaded();
+}
+
+void MainWindow::PageLoadFailed(Pane which, const std::string& detail) {
+  if (form_ != nullptr) form_->PageLoadFailed(which, detail);
+}
+
+void MainWindow::PagePainted(Pane which) {
+  if (which == Pane::kWebBrowser1) {
+    diagnostics::ReportCalculatorPainted(pane(which).view(), window_);
+  }
+}
+
+void MainWindow::ProcessEnded(Pane which, const std::string& detail) {
+  if (which == Pane::kWebBrowser2 && !side_panel_apart_) {
+    // The process both panes shared has ended (the calculator pane says so too). The side panel
+    // moves to a process of its own; its view is replaced once this signal has returned.
+    side_panel_apart_ = true;
+    side_panel_ended_detail_ = detail;
+    side_panel_replacement_ = g_idle_add(OnSidePanelReplaced, this);
+    return;
+  }
+  if (form_ != nullptr) form_->PaneEnded(which, detail);
+}
+
+gboolean MainWindow::OnSidePanelReplaced(gpointer self) {
+  auto* window = static_cast<MainWindow*>(self);
+  window->side_panel_replacement_ = 0;
+  Guarded("side-panel", [window] {
+    window->panes_[1].reset();
+    window->panes_[1] = window->MakeSidePanel(true);
+    gtk_widget_show(window->panes_[1]->widget());
+    if (window->form_ != nullptr) {
+      window->form_->PaneEnded(Pane::kWebBrowser2, window->side_panel_ended_detail_);
+    }
+  });
+  return G_SOURCE_REMOVE;
+}
+
+void MainWindow::ProcessUnresponsive(Pane which) {
+  // A page that loops or hangs freezes every pane of its process. The side panel, once apart,
+  // may hang alone; the shared process (or the calculator's own) is ended, and the panes load
+  // their pages again as after a crash.
+  if (which == Pane::kWebBrowser2 && side_panel_apart_) return;
+  pane(Pane::kWebBrowser1).EndProcess();
+}
+
+void MainWindow::Alert(const std::string& message) {
+  boxes_.Run(GTK_WINDOW(window_), message, GTK_MESSAGE_WARNING);
+}
+
+}  // namespace plq::gtk

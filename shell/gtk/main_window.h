@@ -1,0 +1,89 @@
+// The main window `Form1` on Linux: a GtkWindow with a GtkMenuBar of two plain entries and the two
+// panes at fixed places in a GtkLayout, forwarding its events to the core's Form1 handlers.
+#ifndef PLQ_SHELL_GTK_MAIN_WINDOW_H_
+#define PLQ_SHELL_GTK_MAIN_WINDOW_H_
+
+#include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
+
+#include <memory>
+#include <string>
+
+#include "shell/core/form1.h"
+#include "shell/core/platform.h"
+#include "shell/gtk/browser_pane.h"
+#include "shell/gtk/services.h"
+
+namespace plq::gtk {
+
+class MainWindow final : public plq::MainWindow, private PaneListener {
+ public:
+  // Builds the window, hidden, with both panes in place. Alerts and failures show in `boxes`.
+  explicit MainWindow(MessageBoxes& boxes);
+  ~MainWindow() override;
+  MainWindow(const MainWindow&) = delete;
+  MainWindow& operator=(const MainWindow&) = delete;
+  MainWindow(MainWindow&&) = delete;
+  MainWindow& operator=(MainWindow&&) = delete;
+
+  // The handlers that receive the window's events; nullptr detaches them.
+  void Attach(Form1* form) { form_ = form; }
+  GtkWindow* gtk_window() const { return GTK_WINDOW(window_); }
+
+  // The user closes the window: the unload handler runs once, then the event loop ends.
+  void Close() noexcept;
+  // The session ends under the program: the pages go, no browser starts, every message box
+  // closes, and the event loop ends. With `display_lost` the display is gone already: only the
+  // files are seen to; the caller ends the process.
+  void EndSession(bool display_lost) noexcept;
+  // Whether the event loop should end (or not start) because the window closed or the session
+  // ended.
+  bool ended() const { return ended_; }
+
+  void SetCaption(const std::string& caption) override;
+  void Show() override;
+  Status Navigate(Pane pane, const std::string& path) override;
+  void Quit() override;
+
+ private:
+  static gboolean OnDeleteEvent(GtkWidget* widget, GdkEvent* event, gpointer self);
+  static void OnDestroy(GtkWidget* widget, gpointer self);
+  static void OnRealize(GtkWidget* widget, gpointer self);
+  static gboolean OnMenuBarButtonRelease(GtkWidget* widget, GdkEventButton* event, gpointer self);
+  static void OnHomepageActivate(GtkMenuItem* item, gpointer self);
+  static void OnAboutActivate(GtkMenuItem* item, gpointer self);
+  static gboolean OnSidePanelReplaced(gpointer self);
+
+  // PaneListener
+  void PageLoaded(Pane pane) override;
+  void PageLoadFailed(Pane pane, const std::string& detail) override;
+  void PagePainted(Pane pane) override;
+  void ProcessEnded(Pane pane, const std::string& detail) override;
+  void ProcessUnresponsive(Pane pane) override;
+  void Alert(const std::string& message) override;
+
+  BrowserPane& pane(Pane which) const { return *panes_[which == Pane::kWebBrowser1 ? 0 : 1]; }
+  std::unique_ptr<BrowserPane> MakeSidePanel(bool own_process);
+  void EndLoop();
+
+  MessageBoxes& boxes_;
+  GtkWidget* window_ = nullptr;
+  GtkWidget* header_bar_ = nullptr;  // only where the program draws its own title bar
+  GtkWidget* menu_bar_ = nullptr;
+  GtkWidget* homepage_ = nullptr;
+  GtkWidget* about_ = nullptr;
+  GtkWidget* layout_ = nullptr;
+  WebKitWebContext* context_ = nullptr;
+  WebKitSettings* settings_ = nullptr;
+  std::unique_ptr<BrowserPane> panes_[2];
+  // The side panel has a web process of its own since its content made the shared one fail.
+  bool side_panel_apart_ = false;
+  std::string side_panel_ended_detail_;
+  guint side_panel_replacement_ = 0;
+  Form1* form_ = nullptr;
+  bool ended_ = false;
+};
+
+}  // namespace plq::gtk
+
+#endif  // PLQ_SHELL_GTK_MAIN_WINDOW_H_

@@ -1,0 +1,114 @@
+// Signals through a self-pipe into the event loop (sigaction, not GLib's g_unix_signal_add: a
+// second signal must still act while the first waits for a stuck loop), and the display's
+// connection watched for its end: an X IO error handler before GDK's own (which ends the process
+// at once) and a hang-up watch on the connection, at a priority above GDK's events, so that it
+// runs before GDK notices and ends the process (Wayland has no error handler to hook).
+#include "shell/gtk/session.h"
+
+#include <fcntl.h>
+#include <gdk/gdkwayland.h>
+#include <gdk/gdkx.h>
+#include <glib-unix.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <utility>
+
+namespace plq::gtk {
+namespace {
+
+constexpr int kSignals[] = {SIGTERM, SIGHUP, SIGINT};
+
+int signal_pipe[2] = {-1, -1};
+volatile sig_atomic_t received_signal = 0;
+// The one watch, for the X IO error handler, which gets no user data.
+std::function<void(bool)>* display_lost_callback = nullptr;
+XIOErrorHandler gdk_io_error_handler = nullptr;
+
+void OnSignalReceived(int signal_number) {
+  if (received_signal != 0) {
+    // The first one has not ended the program: the event loop is stuck. This one acts at once.
+    std::signal(signal_number, SIG_DFL);
+    std::raise(signal_number);
+    return;
+  }
+  received_signal = signal_number;
+  const char byte = 1;
+  const ssize_t written = write(signal_pipe[1], &byte, 1);
+  static_cast<void>(written);  // the flag alone still ends the program at the next signal
+}
+
+int OnXIOError(Display* display) {
+  if (display_lost_callback != nullptr) (*display_lost_callback)(true);
+  // GDK's handler reports the lost display and ends the process.
+  return gdk_io_error_handler != nullptr ? gdk_io_error_handler(display) : 0;
+}
+
+int ConnectionFd(GdkDisplay* display) {
+  if (GDK_IS_X11_DISPLAY(display)) {
+    return ConnectionNumber(gdk_x11_display_get_xdisplay(display));
+  }
+  if (GDK_IS_WAYLAND_DISPLAY(display)) {
+    return wl_display_get_fd(gdk_wayland_display_get_wl_display(display));
+  }
+  return -1;
+}
+
+}  // namespace
+
+SessionWatch::SessionWatch(GdkDisplay* display, std::function<void(bool)> on_end)
+    : on_end_(std::move(on_end)) {
+  if (pipe2(signal_pipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+    signal_source_ =
+        g_unix_fd_add_full(G_PRIORITY_HIGH, signal_pipe[0], G_IO_IN, OnSignal, this, nullptr);
+    struct sigaction action = {};
+    action.sa_handler = OnSignalReceived;
+    action.sa_flags = SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    for (int signal_number : kSignals) sigaction(signal_number, &action, nullptr);
+  }
+  display_lost_callback = &on_end_;
+  if (GDK_IS_X11_DISPLAY(display)) gdk_io_error_handler = XSetIOErrorHandler(OnXIOError);
+  const int fd = ConnectionFd(display);
+  if (fd >= 0) {
+    display_source_ =
+        g_unix_fd_add_full(G_PRIORITY_HIGH, fd, static_cast<GIOCondition>(G_IO_HUP | G_IO_ERR),
+                           OnDisplayHangUp, this, nullptr);
+  }
+}
+
+SessionWatch::~SessionWatch() {
+  if (gdk_io_error_handler != nullptr) XSetIOErrorHandler(gdk_io_error_handler);
+  display_lost_callback = nullptr;
+  if (display_source_ != 0) g_source_remove(display_source_);
+  if (signal_source_ != 0) g_source_remove(signal_source_);
+  // A signal from now on, while the program tears down, ends it the default way.
+  struct sigaction action = {};
+  action.sa_handler = SIG_DFL;
+  sigemptyset(&action.sa_mask);
+  if (received_signal == 0) {
+    for (int signal_number : kSignals) sigaction(signal_number, &action, nullptr);
+  }
+  for (int& fd : signal_pipe) {
+    if (fd >= 0) close(fd);
+    fd = -1;
+  }
+}
+
+int SessionWatch::signal_number() const { return received_signal; }
+
+gboolean SessionWatch::OnSignal(gint fd, GIOCondition, gpointer self) {
+  char bytes[16];
+  while (read(fd, bytes, sizeof bytes) > 0) {
+  }
+  static_cast<SessionWatch*>(self)->on_end_(false);
+  return G_SOURCE_CONTINUE;
+}
+
+gboolean SessionWatch::OnDisplayHangUp(gint, GIOCondition, gpointer self) {
+  static_cast<SessionWatch*>(self)->on_end_(true);
+  // What GDK would do a moment later, with the files seen to.
+  _exit(1);
+}
+
+}  // namespace plq::gtk

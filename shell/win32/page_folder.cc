@@ -1,0 +1,419 @@
+#include "shell/win32/page_folder.h"
+
+#include <aclapi.h>
+#include <sddl.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "shell/core/page_store.h"
+#include "shell/win32/text.h"
+
+namespace plq::win32 {
+namespace {
+
+// How long a copy waits for another one that holds the folder alone: that copy is only taking
+// the pages away or cleaning up, which takes milliseconds; one that holds it longer is stuck.
+constexpr ULONGLONG kLockWaitMs = 10000;
+constexpr DWORD kLockPollMs = 10;
+
+std::string Failed(const char* call, DWORD error) {
+  return std::string(call) + ": " + ErrorText(error);
+}
+
+struct LocalFreeDeleter {
+  void operator()(void* memory) const { LocalFree(memory); }
+};
+
+bool TryLock(HANDLE file, bool exclusive) {
+  OVERLAPPED overlapped = {};
+  return LockFileEx(file, (exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0) | LOCKFILE_FAIL_IMMEDIATELY, 0,
+                    1, 0, &overlapped) != FALSE;
+}
+
+void Unlock(HANDLE file) {
+  OVERLAPPED overlapped = {};
+  UnlockFileEx(file, 0, 1, 0, &overlapped);
+}
+
+bool WaitForSharedLock(HANDLE file, std::string* detail) {
+  const ULONGLONG deadline = GetTickCount64() + kLockWaitMs;
+  for (;;) {
+    if (TryLock(file, false)) return true;
+    const DWORD error = GetLastError();
+    if (error != ERROR_LOCK_VIOLATION || GetTickCount64() > deadline) {
+      *detail = Failed("LockFileEx", error);
+      return false;
+    }
+    Sleep(kLockPollMs);
+  }
+}
+
+bool DeletePending(HANDLE file) {
+  FILE_STANDARD_INFO info = {};
+  return GetFileInformationByHandleEx(file, FileStandardInfo, &info, sizeof info) &&
+         info.DeletePending;
+}
+
+void MarkForDeletion(HANDLE file) {
+  FILE_DISPOSITION_INFO disposition = {};
+  disposition.DeleteFile = TRUE;
+  SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
+}
+
+bool IsAbsolute(const std::wstring& path) {
+  const bool drive = path.size() >= 3 && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/');
+  const bool unc = path.size() >= 3 && (path[0] == L'\\' || path[0] == L'/') &&
+                   (path[1] == L'\\' || path[1] == L'/');
+  return drive || unc;
+}
+
+std::vector<unsigned char> TokenUser() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
+  DWORD size = 0;
+  GetTokenInformation(token, ::TokenUser, nullptr, 0, &size);
+  std::vector<unsigned char> buffer(size);
+  if (size == 0 || !GetTokenInformation(token, ::TokenUser, buffer.data(), size, &size)) {
+    buffer.clear();
+  }
+  CloseHandle(token);
+  return buffer;
+}
+
+bool IsTrustedInstaller(PSID sid) {
+  PSID trusted_installer = nullptr;
+  if (!ConvertStringSidToSidW(L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464",
+                              &trusted_installer)) {
+    return false;
+  }
+  const bool same = EqualSid(sid, trusted_installer) != FALSE;
+  LocalFree(trusted_installer);
+  return same;
+}
+
+bool IsAdministrator(PSID sid) {
+  return IsWellKnownSid(sid, WinBuiltinAdministratorsSid) ||
+         IsWellKnownSid(sid, WinLocalSystemSid) || IsTrustedInstaller(sid);
+}
+
+// Whether an access rule lets someone other than the user and the administrators add, rename or
+// delete entries, or change the rules themselves.
+bool OthersCanWrite(PACL dacl, PSID user) {
+  // No rules at all let everyone do everything.
+  if (dacl == nullptr) return true;
+  constexpr ACCESS_MASK kChanges = FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | FILE_DELETE_CHILD |
+                                   DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
+  for (DWORD i = 0; i < dacl->AceCount; ++i) {
+    void* ace = nullptr;
+    if (!GetAce(dacl, i, &ace)) continue;
+    const auto* header = static_cast<const ACE_HEADER*>(ace);
+    // Rules that only pass on to what the folder holds do not apply to the folder itself.
+    if (header->AceType != ACCESS_ALLOWED_ACE_TYPE || (header->AceFlags & INHERIT_ONLY_ACE) != 0) {
+      continue;
+    }
+    auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
+    if ((allowed->Mask & kChanges) == 0) continue;
+    PSID sid = &allowed->SidStart;
+    if (EqualSid(sid, user) || IsAdministrator(sid) || IsWellKnownSid(sid, WinCreatorOwnerSid) ||
+        IsWellKnownSid(sid, WinCreatorOwnerRightsSid)) {
+      continue;
+    }
+    return true;
+  }
+  return false;
+}
+
+// What was opened at a folder's path: its kind, its owner and its access rules.
+FolderFacts FactsOf(HANDLE folder) {
+  FolderFacts facts;
+  FILE_ATTRIBUTE_TAG_INFO tag = {};
+  if (!GetFileInformationByHandleEx(folder, FileAttributeTagInfo, &tag, sizeof tag)) {
+    facts.found = FolderFacts::Found::kOther;
+    return facts;
+  }
+  if ((tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    facts.found = FolderFacts::Found::kLink;
+    return facts;
+  }
+  if ((tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    facts.found = FolderFacts::Found::kOther;
+    return facts;
+  }
+  facts.found = FolderFacts::Found::kFolder;
+  PSID owner = nullptr;
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetSecurityInfo(folder, SE_FILE_OBJECT,
+                      OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr,
+                      &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
+    // Not knowing is not trusting.
+    facts.owner = FolderFacts::Owner::kOther;
+    return facts;
+  }
+  std::unique_ptr<void, LocalFreeDeleter> owned(descriptor);
+  const std::vector<unsigned char> user_buffer = TokenUser();
+  PSID user = user_buffer.empty()
+                  ? nullptr
+                  : reinterpret_cast<const TOKEN_USER*>(user_buffer.data())->User.Sid;
+  if (owner != nullptr && user != nullptr && EqualSid(owner, user)) {
+    facts.owner = FolderFacts::Owner::kUser;
+  } else if (owner != nullptr && IsAdministrator(owner)) {
+    facts.owner = FolderFacts::Owner::kAdministrator;
+  } else {
+    facts.owner = FolderFacts::Owner::kOther;
+  }
+  facts.others_can_write = user == nullptr || OthersCanWrite(dacl, user);
+  return facts;
+}
+
+std::string TemporaryName(const std::string& name) {
+  std::random_device random;
+  unsigned long long value = (static_cast<unsigned long long>(random()) << 32) ^ random();
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string suffix(16, '0');
+  for (char& digit : suffix) {
+    digit = kHex[value & 0xF];
+    value >>= 4;
+  }
+  return name + "." + suffix + ".tmp";
+}
+
+bool IsTemporaryName(const std::wstring& entry, const std::wstring& name) {
+  const size_t hex_at = name.size() + 1;
+  if (entry.size() != hex_at + 16 + 4 || _wcsnicmp(entry.c_str(), name.c_str(), name.size()) != 0 ||
+      entry[name.size()] != L'.' || entry.compare(hex_at + 16, 4, L".tmp") != 0) {
+    return false;
+  }
+  for (size_t i = hex_at; i < hex_at + 16; ++i) {
+    if (!((entry[i] >= L'0' && entry[i] <= L'9') || (entry[i] >= L'a' && entry[i] <= L'f'))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Renames the open file `file` to `target`, replacing what is there (a link is replaced, not
+// followed).
+bool RenameOpenFile(HANDLE file, const std::wstring& target) {
+  std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + target.size() * sizeof(wchar_t));
+  auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  rename->ReplaceIfExists = TRUE;
+  rename->RootDirectory = nullptr;
+  rename->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
+  target.copy(rename->FileName, target.size());
+  return SetFileInformationByHandle(file, FileRenameInfo, rename,
+                                    static_cast<DWORD>(buffer.size())) != FALSE;
+}
+
+}  // namespace
+
+Status PageFolder::Open(const std::string& path, FolderKind kind,
+                        std::unique_ptr<PageFolder>* folder) {
+  std::wstring wide = Widen(path);
+  if (!IsAbsolute(wide)) {
+    FolderFacts facts;
+    facts.found = FolderFacts::Found::kBadPath;
+    return CheckFolderFacts(kind, facts);
+  }
+  while (wide.size() > 3 && (wide.back() == L'\\' || wide.back() == L'/')) wide.pop_back();
+  const bool drive_root = wide.size() == 3 && wide[1] == L':';
+  std::wstring trimmed = drive_root ? wide.substr(0, 2) : wide;
+
+  // A private folder that the last copy to leave deletes meanwhile is made anew: a few rounds.
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    if (kind == FolderKind::kPrivate && !CreateDirectoryW(wide.c_str(), nullptr) &&
+        GetLastError() != ERROR_ALREADY_EXISTS) {
+      const DWORD error = GetLastError();
+      if (error == ERROR_PATH_NOT_FOUND) return CheckFolderFacts(kind, FolderFacts());
+      return Status::Failure(Failed("CreateDirectoryW", error));
+    }
+    // Without FILE_SHARE_DELETE: nobody renames or replaces the folder while it is held.
+    HANDLE handle = CreateFileW(
+        wide.c_str(), FILE_LIST_DIRECTORY | READ_CONTROL | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+      const DWORD error = GetLastError();
+      if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+        return CheckFolderFacts(kind, FolderFacts());
+      }
+      return Status::Failure(Failed("CreateFileW", error));
+    }
+    const Status judged = CheckFolderFacts(kind, FactsOf(handle));
+    if (!judged.ok()) {
+      CloseHandle(handle);
+      return judged;
+    }
+    const std::wstring lock_path = trimmed + L"\\" + kLockFileName;
+    const bool lock_existed = GetFileAttributesW(lock_path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    HANDLE lock =
+        CreateFileW(lock_path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                    FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (lock == INVALID_HANDLE_VALUE) {
+      const DWORD error = GetLastError();
+      CloseHandle(handle);
+      // A lock file being deleted by the last copy to leave refuses to open for a moment; a
+      // folder that cannot be written refuses for good.
+      if (error == ERROR_ACCESS_DENIED && lock_existed) {
+        Sleep(50);
+        continue;
+      }
+      return Status::Failure(Failed("CreateFileW(.plqcalc.lock)", error));
+    }
+    FILE_ATTRIBUTE_TAG_INFO tag = {};
+    if (!GetFileInformationByHandleEx(lock, FileAttributeTagInfo, &tag, sizeof tag) ||
+        (tag.FileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+      CloseHandle(lock);
+      CloseHandle(handle);
+      return Status::Failure("CreateFileW(.plqcalc.lock): " + ErrorText(ERROR_INVALID_FUNCTION));
+    }
+    std::string detail;
+    if (!WaitForSharedLock(lock, &detail)) {
+      CloseHandle(lock);
+      CloseHandle(handle);
+      return Status::Failure(detail);
+    }
+    // The last copy to leave marked it for deletion while this one waited: start over.
+    if (DeletePending(lock)) {
+      CloseHandle(lock);
+      CloseHandle(handle);
+      Sleep(10);
+      continue;
+    }
+    folder->reset(new PageFolder(path, trimmed, kind, handle, lock));
+    return Status::Ok();
+  }
+  return Status::Failure("CreateFileW: the folder's lock was taken away again and again");
+}
+
+PageFolder::~PageFolder() { Close(); }
+
+void PageFolder::Close() {
+  if (lock_ != nullptr) {
+    // The last copy takes the lock file with it.
+    if (held_ == Held::kAlone) MarkForDeletion(lock_);
+    CloseHandle(lock_);
+    lock_ = nullptr;
+  }
+  if (folder_ != nullptr) {
+    CloseHandle(folder_);
+    folder_ = nullptr;
+  }
+  held_ = Held::kNothing;
+}
+
+std::wstring PageFolder::PathOf(const std::string& name) const {
+  return wide_path_ + L"\\" + Widen(name);
+}
+
+bool PageFolder::HoldAlone() {
+  if (lock_ == nullptr) return false;
+  if (held_ == Held::kAlone) return true;
+  Unlock(lock_);
+  if (TryLock(lock_, true)) {
+    held_ = Held::kAlone;
+    return true;
+  }
+  std::string ignored;
+  held_ = WaitForSharedLock(lock_, &ignored) ? Held::kShared : Held::kNothing;
+  return false;
+}
+
+Status PageFolder::Share() {
+  if (lock_ == nullptr) return Status::Failure(Failed("LockFileEx", ERROR_INVALID_HANDLE));
+  if (held_ == Held::kShared) return Status::Ok();
+  if (held_ == Held::kAlone) Unlock(lock_);
+  std::string detail;
+  if (!WaitForSharedLock(lock_, &detail)) {
+    held_ = Held::kNothing;
+    return Status::Failure(detail);
+  }
+  held_ = Held::kShared;
+  return Status::Ok();
+}
+
+Status PageFolder::Write(const std::string& name, const Bytes& bytes) {
+  const std::wstring target = PathOf(name);
+  HANDLE file = INVALID_HANDLE_VALUE;
+  for (int attempt = 0; attempt < 16 && file == INVALID_HANDLE_VALUE; ++attempt) {
+    // CREATE_NEW: made here and now, never an existing file or link of that name.
+    file = CreateFileW(PathOf(TemporaryName(name)).c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
+                       CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) {
+      return Status::Failure(Failed("CreateFileW", GetLastError()));
+    }
+  }
+  if (file == INVALID_HANDLE_VALUE)
+    return Status::Failure(Failed("CreateFileW", ERROR_FILE_EXISTS));
+  const auto fail = [file](const char* call, DWORD error) {
+    MarkForDeletion(file);
+    CloseHandle(file);
+    return Status::Failure(Failed(call, error));
+  };
+  size_t done = 0;
+  while (done < bytes.size()) {
+    DWORD written = 0;
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1 << 20));
+    if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr) || written == 0) {
+      return fail("WriteFile", GetLastError());
+    }
+    done += written;
+  }
+  if (!RenameOpenFile(file, target)) {
+    DWORD error = GetLastError();
+    // A page file another program holds open without letting it be replaced: deleting it first
+    // works where the holder allows deletion.
+    if (error == ERROR_ACCESS_DENIED && DeleteFileW(target.c_str()) &&
+        RenameOpenFile(file, target)) {
+      error = ERROR_SUCCESS;
+    }
+    if (error != ERROR_SUCCESS) return fail("SetFileInformationByHandle(FileRenameInfo)", error);
+  }
+  if (!CloseHandle(file)) return Status::Failure(Failed("CloseHandle", GetLastError()));
+  return Status::Ok();
+}
+
+Status PageFolder::Remove(const std::string& name) {
+  const std::wstring target = PathOf(name);
+  if (DeleteFileW(target.c_str())) return Status::Ok();
+  const DWORD error = GetLastError();
+  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return Status::Ok();
+  return Status::Failure(Failed("DeleteFileW", error));
+}
+
+void PageFolder::RemoveLeftovers(const std::string& name) {
+  const std::wstring wide_name = Widen(name);
+  WIN32_FIND_DATAW found = {};
+  HANDLE search = FindFirstFileW((wide_path_ + L"\\" + wide_name + L".*.tmp").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+        IsTemporaryName(found.cFileName, wide_name)) {
+      DeleteFileW((wide_path_ + L"\\" + found.cFileName).c_str());
+    }
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+}
+
+void PageFolder::RemoveIfEmpty() {
+  if (kind_ != FolderKind::kPrivate || held_ != Held::kAlone) return;
+  WIN32_FIND_DATAW found = {};
+  HANDLE search = FindFirstFileW((wide_path_ + L"\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  bool empty = true;
+  do {
+    const std::wstring name = found.cFileName;
+    empty = name == L"." || name == L".." || name == kLockFileName;
+  } while (empty && FindNextFileW(search, &found));
+  FindClose(search);
+  if (!empty) return;
+  // The lock file goes first, and the handles: the folder is then empty, and nothing of this
+  // program holds it open. RemoveDirectoryW takes only an empty folder.
+  Close();
+  RemoveDirectoryW(wide_path_.c_str());
+}
+
+}  // namespace plq::win32
