@@ -14,6 +14,7 @@ run_packages=(
   libgtk-3-dev libwebkit2gtk-4.1-dev
   fonts-noto-cjk xdg-utils
   xvfb xauth x11-utils imagemagick
+  librsvg2-bin icoutils
 )
 test_packages=(
   "${run_packages[@]}"
