@@ -14,12 +14,14 @@ run_packages=(
   libgtk-3-dev libwebkit2gtk-4.1-dev
   fonts-noto-cjk xdg-utils
   xvfb xauth x11-utils imagemagick
+  librsvg2-bin icoutils
 )
 test_packages=(
   "${run_packages[@]}"
   clang-format googletest libgtest-dev libx11-dev
   chromium
   xdotool dbus metacity
+  lintian appstream desktop-file-utils file
   g++-mingw-w64-x86-64 mingw-w64-tools wine wine64 fonts-wine locales
 )
 case "$purpose" in

@@ -4,6 +4,7 @@ files, the calculator drawn by the real WebKit, the menu clicked with the pointe
 by a window manager's close request, a read-only install, two copies in one folder.
 
     test_app.py SCENARIO --app plqcalc --calculator-page F --side-panel-page F --artefacts DIR
+                --app-id ID --icon-sizes N... [--build-dir DIR --cmake CMAKE]
 
 The external browser is a recording fake xdg-open, first on PATH. Each scenario checks that no
 process of the program and no file it wrote is left when it ends.
@@ -383,18 +384,20 @@ def scenario_installed(options):
                        check=True, capture_output=True, timeout=60)
         installed = os.path.join(prefix, "bin", "plqcalc")
         check(os.access(installed, os.X_OK), "no bin/plqcalc")
-        with open(os.path.join(prefix, "share", "applications", "plqcalc.desktop")) as file:
+        app_id = options.app_id
+        with open(os.path.join(prefix, "share", "applications", f"{app_id}.desktop")) as file:
             entry = file.read().splitlines()
-        for line in ("[Desktop Entry]", "Type=Application", "Exec=plqcalc", "Icon=plqcalc",
-                     f"Name[zh_CN]={CAPTION}"):
+        for line in ("[Desktop Entry]", "Type=Application", "Exec=plqcalc", f"Icon={app_id}",
+                     f"StartupWMClass={app_id}", f"Name[zh_CN]={CAPTION}"):
             check(line in entry, f"the desktop entry lacks {line}")
-        for size in (16, 32):
-            icon = os.path.join(prefix, "share", "icons", "hicolor", f"{size}x{size}", "apps",
-                                "plqcalc.png")
-            described = subprocess.run(["identify", "-format", "%w %h %[colors]", icon],
+        icons = os.path.join(prefix, "share", "icons", "hicolor")
+        for size in options.icon_sizes:
+            icon = os.path.join(icons, f"{size}x{size}", "apps", f"{app_id}.png")
+            described = subprocess.run(["identify", "-format", "%w %h", icon],
                                        check=True, capture_output=True, text=True).stdout
-            width, height, colours = map(int, described.split())
-            check((width, height) == (size, size) and colours <= 16, f"{icon}: {described}")
+            check(tuple(map(int, described.split())) == (size, size), f"{icon}: {described}")
+        check(os.path.isfile(os.path.join(icons, "scalable", "apps", f"{app_id}.svg")),
+              "no scalable icon")
         if sandbox.user is None:
             os.chmod(os.path.dirname(installed), 0o555)
         sandbox.executable = installed
@@ -585,6 +588,10 @@ def main():
     parser.add_argument("--artefacts", required=True)
     parser.add_argument("--build-dir", help="the build tree to install from")
     parser.add_argument("--cmake", default="cmake")
+    parser.add_argument("--app-id", required=True,
+                        help="the application id: desktop entry, icon and window class")
+    parser.add_argument("--icon-sizes", nargs="+", type=int, required=True,
+                        help="the sizes installed into the hicolor icon theme")
     options = parser.parse_args()
     os.makedirs(options.artefacts, exist_ok=True)
     SCENARIOS[options.scenario](options)
