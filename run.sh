@@ -12,5 +12,5 @@ if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
   exec "$program"
 fi
 echo "No display: starting the program on a virtual display."
-DBUS_SESSION_BUS_ADDRESS=disabled: exec python3 tests/app/plqsession.py "$program" \
+DBUS_SESSION_BUS_ADDRESS=disabled: exec python3 scripts/plqsession.py "$program" \
   --screenshot build/linux/screenshot.png

@@ -19,8 +19,7 @@ import statistics
 import sys
 import tempfile
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests",
-                                "app"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
 import plqsession  # noqa: E402
 
 START_GOAL = 1.15

@@ -21,7 +21,7 @@ import subprocess
 import sys
 import tempfile
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
 import plqsession  # noqa: E402
 from plqsession import App, FolderWatch, poll  # noqa: E402
 

@@ -1,6 +1,6 @@
 """Drives the real program in a real X session: a private Xvfb, the program with its ready
 report (PLQCALC_REPORT_READY), close requests as a window manager sends them, screenshots, and a
-watch on the page folder. Shared by the window tests, ./run.sh and the start-up benchmark.
+watch on the page folder. Shared by ./run.sh, the window tests and the start-up benchmark.
 
 Everything started here is stopped again: each program runs in its own session (process group)
 with its WebKit processes, and Xvfb is killed when its `with` block ends.
