@@ -39,9 +39,17 @@ def poll(predicate, timeout, what, interval=0.02):
         time.sleep(interval)
 
 
+class XServer:
+    """A private Xvfb: `display` (":N") and its `process`."""
+
+    def __init__(self, display, process):
+        self.display = display
+        self.process = process
+
+
 @contextlib.contextmanager
-def xvfb(screen=SCREEN):
-    """A private X server; yields its display name (":N")."""
+def xvfb_server(screen=SCREEN):
+    """A private X server, yielded as an XServer; stopped when the block ends."""
     read_end, write_end = os.pipe()
     server = subprocess.Popen(
         ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{screen[0]}x{screen[1]}x24",
@@ -57,7 +65,7 @@ def xvfb(screen=SCREEN):
                 if not chunk:
                     raise RuntimeError("Xvfb did not start")
                 number += chunk
-        yield ":" + number.decode().strip()
+        yield XServer(":" + number.decode().strip(), server)
     finally:
         server.terminate()
         try:
@@ -65,6 +73,34 @@ def xvfb(screen=SCREEN):
         except subprocess.TimeoutExpired:
             server.kill()
             server.wait()
+
+
+@contextlib.contextmanager
+def xvfb(screen=SCREEN):
+    """A private X server; yields its display name (":N")."""
+    with xvfb_server(screen) as server:
+        yield server.display
+
+
+def descendants(pid):
+    """The processes below `pid` (not `pid` itself), as {pid: command name}."""
+    children = {}
+    names = {}
+    for entry in os.listdir("/proc"):
+        if entry.isdigit():
+            with contextlib.suppress(OSError):
+                with open(f"/proc/{entry}/stat") as file:
+                    # "pid (name) state ppid ...": the name may hold spaces and parentheses.
+                    name, _, rest = file.read().partition(" (")[2].rpartition(")")
+                stat = rest.split()
+                children.setdefault(int(stat[1]), []).append(int(entry))
+                names[int(entry)] = name
+    found, todo = {}, [pid]
+    while todo:
+        for child in children.get(todo.pop(), []):
+            found[child] = names.get(child, "")
+            todo.append(child)
+    return found
 
 
 class _XClientMessage(ctypes.Structure):
@@ -186,7 +222,8 @@ def pixels(path):
 class App:
     """The program, started with its ready report on; stdout is read line by line."""
 
-    def __init__(self, executable, display, env=None, cwd=None, user_prefix=(), args=()):
+    def __init__(self, executable, display, env=None, cwd=None, user_prefix=(), args=(),
+                 preexec=None):
         environment = dict(os.environ if env is None else env)
         environment.update({"DISPLAY": display, "PLQCALC_REPORT_READY": "1",
                             "DBUS_SESSION_BUS_ADDRESS": "disabled:", "GDK_BACKEND": "x11"})
@@ -195,7 +232,8 @@ class App:
         self.started = time.monotonic()
         self.process = subprocess.Popen(
             [*user_prefix, executable, *args], env=environment, cwd=cwd, stdin=subprocess.DEVNULL,
-            stdout=subprocess.PIPE, stderr=subprocess.PIPE, start_new_session=True)
+            stdout=subprocess.PIPE, stderr=subprocess.PIPE, start_new_session=True,
+            preexec_fn=preexec)
         self.lines = queue.Queue()
         self.seen = []
         self.stderr = []
@@ -213,10 +251,11 @@ class App:
             else:
                 sink.put((time.monotonic(), line))
 
-    def wait_line(self, prefix, timeout):
-        """The first output line that starts with `prefix`, and when it arrived."""
-        for stamp, line in self.seen:
-            if line.startswith(prefix):
+    def wait_line(self, prefix, timeout, after=None):
+        """The first output line that starts with `prefix` (and came after the `after`-th line
+        seen, when given), and when it arrived."""
+        for index, (stamp, line) in enumerate(self.seen):
+            if line.startswith(prefix) and (after is None or index >= after):
                 return stamp, line
         deadline = time.monotonic() + timeout
         while True:
@@ -237,10 +276,11 @@ class App:
             if line.startswith(prefix):
                 return stamp, line
 
-    def wait_ready(self, timeout=60):
+    def wait_ready(self, timeout=60, again=False):
         """Waits until the calculator pane has drawn both calendars, in the page and then on the
-        screen; returns the page's report with "seconds" from start to the picture."""
-        _, line = self.wait_line(READY_PREFIX, timeout)
+        screen; returns the page's report with "seconds" from start to the picture. With
+        `again`, waits for the next such report after those seen so far (a page drawn anew)."""
+        _, line = self.wait_line(READY_PREFIX, timeout, after=len(self.seen) if again else None)
         xid_text, _, report = line[len(READY_PREFIX):].partition(" ")
         self.xid = int(xid_text.split("=", 1)[1], 16)
         self.ready = json.loads(report)

@@ -56,6 +56,9 @@ BrowserPane::BrowserPane(const PanePlace& place, Trust trust, WebKitWebContext* 
 BrowserPane::~BrowserPane() {
   g_cancellable_cancel(cancellable_);
   g_signal_handlers_disconnect_by_data(view_, this);
+  // A web process stuck in a page's endless script never notices that its view is gone, and
+  // would outlive the program: it is ended here.
+  webkit_web_view_terminate_web_process(view_);
   // The window's layout may still hold the view; it goes with the last reference.
   GtkWidget* parent = gtk_widget_get_parent(widget());
   if (parent != nullptr) gtk_container_remove(GTK_CONTAINER(parent), widget());

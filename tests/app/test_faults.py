@@ -1,0 +1,494 @@
+#!/usr/bin/env python3
+"""What a desktop session does to the Linux program, done to the real program in a real window on
+a private Xvfb: signals with and without a message box open, the display going away, a crashed or
+hung web process, a framed widget that speaks up, page files removed under it, hostile folders,
+leftovers of killed copies, file-size limits and full disks. Each scenario checks that nothing is
+lost, nothing is left behind (files or processes) and nothing hangs.
+
+    test_faults.py SCENARIO --app plqcalc --calculator-page F --side-panel-page F --artefacts DIR
+"""
+
+import argparse
+import contextlib
+import http.server
+import os
+import resource
+import shutil
+import signal
+import stat
+import subprocess
+import sys
+import threading
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import test_app  # noqa: E402
+from test_app import (EXIT_PAGE, PAGE_NAMES, Sandbox, answer_message_box,  # noqa: E402
+                      caption_windows, check, check_gone, check_pages_written, expected_pages,
+                      plqsession, poll, wait_message_box, xdotool)
+
+LEFTOVER = "plqclear.htm.0123456789abcdef.tmp"
+
+
+def start(sandbox, display, preexec=None, **env_changes):
+    return plqsession.App(sandbox.executable, display, env=sandbox.env(**env_changes),
+                          cwd=sandbox.root, user_prefix=sandbox.user_prefix, preexec=preexec)
+
+
+def pages_in(folder):
+    return [name for name in PAGE_NAMES if os.path.lexists(os.path.join(folder, name))]
+
+
+def web_processes(app):
+    return [pid for pid, name in plqsession.descendants(app.process.pid).items()
+            if name.startswith("WebKitWebProces")]
+
+
+def show_alert(display, app):
+    """Makes the calculator's page show an alert: a year that is no number, then 开始计算."""
+    x, y, _, height = test_app.window_geometry(display, app.xid)
+    xdotool(display, "windowfocus", "--sync", str(app.xid))
+    xdotool(display, "mousemove", str(x + 540), str(y + height - 10), "click", "1")
+    xdotool(display, "key", "Tab")
+    xdotool(display, "type", "abc")
+    xdotool(display, "key", "Tab", "Tab", "Tab", "space")
+
+
+def show_failure_box(display, app, artefacts):
+    """Makes the program show a message box of its own: a menu click with no browser to start
+    (the sandbox's PATH must have no xdg-open)."""
+    picture = os.path.join(artefacts, "faults-menu.png")
+    plqsession.screenshot(display, app.xid, picture)
+    entries = test_app.menu_entries(display, app.xid, picture)
+    check(len(entries) == 2, f"menu entries found at {entries}")
+    test_app.click(display, entries[0])
+
+
+def message_box(display):
+    """The message box of the program, once it shows: the window titled with the caption that
+    belongs to another (the main window belongs to none)."""
+    def boxes():
+        found = []
+        for xid in caption_windows(display, None):
+            with contextlib.suppress(subprocess.CalledProcessError):
+                if "window id" in test_app.xprop(display, xid, "WM_TRANSIENT_FOR"):
+                    found.append(xid)
+        return found
+    return poll(boxes, 30, "a message box")[0]
+
+
+def close_and_check(display, app, sandbox, pages_folder=None):
+    """Closes the window as a user does; the pages go and the exit page opens."""
+    app.close(display)
+    check(app.wait_exit() == 0, f"exit status {app.process.returncode}")
+    check(pages_in(pages_folder or sandbox.app_dir) == [], "the pages stayed after closing")
+    check(sandbox.browser_starts()[-1:] == [[EXIT_PAGE]], f"at close: {sandbox.browser_starts()}")
+    poll(lambda: not app.group_alive(), 10, "the WebKit processes to end")
+
+
+def scenario_signals(options):
+    """A log-out's SIGTERM, a closed terminal's SIGHUP and Ctrl+C's SIGINT remove the pages and
+    end the program, also while a message box or the page's alert is open. They are not the user
+    closing the window: no browser starts."""
+    cases = [  # (signal, what is open, sent to the whole process group as a terminal does)
+        (signal.SIGTERM, None, False),
+        (signal.SIGTERM, "message box", False),
+        (signal.SIGTERM, "alert", False),
+        (signal.SIGHUP, "message box", False),
+        (signal.SIGINT, "alert", True),
+        (signal.SIGTERM, "start-up failure", False),
+    ]
+    for number, showing, to_group in cases:
+        name = f"{signal.Signals(number).name} with {showing or 'nothing'} open"
+        user = test_app.run_as_other_user() if showing == "start-up failure" else None
+        with Sandbox(options, user=user) as sandbox, plqsession.xvfb() as display:
+            changes = {}
+            if showing == "message box":
+                changes["PATH"] = sandbox.make("empty")
+            if showing == "start-up failure":
+                # No folder can be written: the program shows why and waits for the user.
+                if user is None:
+                    os.chmod(sandbox.app_dir, 0o555)
+                changes.update(XDG_RUNTIME_DIR=None, XDG_CACHE_HOME=sandbox.make("locked", 0o555))
+            with start(sandbox, display, **changes) as app:
+                if showing == "start-up failure":
+                    wait_message_box(display, None, f"before {name}")
+                else:
+                    app.wait_ready()
+                    if showing == "message box":
+                        show_failure_box(display, app, options.artefacts)
+                        wait_message_box(display, app.xid, f"before {name}")
+                    elif showing == "alert":
+                        show_alert(display, app)
+                        wait_message_box(display, app.xid, f"before {name}")
+                sent = time.monotonic()
+                if to_group:
+                    os.killpg(app.process.pid, number)
+                else:
+                    app.process.send_signal(number)
+                status = app.wait_exit(10)
+                print(f"{name}: ended {time.monotonic() - sent:.2f} s after the signal")
+                check(status == -number, f"{name}: exit status {status}")
+                check(pages_in(sandbox.app_dir) == [], f"{name}: pages left")
+                check(sandbox.browser_starts() == [], f"{name}: started {sandbox.browser_starts()}")
+                poll(lambda: not app.group_alive(), 10, "the WebKit processes to end")
+            os.chmod(sandbox.app_dir, 0o755)
+            left = [p for p in sandbox.files_left() if p not in ("empty", "locked")]
+            check(not left, f"{name}: files left behind: {left}")
+
+
+def scenario_display_lost(options):
+    """The X server ending under the program (the session is over, or it crashed) removes the
+    pages before the program ends, and leaves no process of it."""
+    for how in ("terminated", "killed"):
+        with Sandbox(options) as sandbox, plqsession.xvfb_server() as server:
+            with start(sandbox, server.display) as app:
+                app.wait_ready()
+                check_pages_written(sandbox.app_dir, expected_pages(options))
+                if how == "killed":
+                    server.process.kill()
+                else:
+                    server.process.terminate()
+                app.wait_exit(10)
+                check(pages_in(sandbox.app_dir) == [], f"X server {how}: pages left behind")
+                check(sandbox.browser_starts() == [], f"started {sandbox.browser_starts()}")
+                poll(lambda: not app.group_alive(), 10, "the WebKit processes to end")
+            check_gone(app, sandbox)
+
+
+def scenario_copies(options):
+    """A copy killed outright leaves its pages to the others, and the next one to close still
+    takes them away; a copy's temporary files left by a kill are removed by the next start, but
+    never one that a running copy may be writing."""
+    pages = expected_pages(options)
+    with Sandbox(options) as sandbox, plqsession.xvfb() as display:
+        leftover = os.path.join(sandbox.app_dir, LEFTOVER)
+        with open(leftover, "wb") as file:
+            file.write(b"half a page of a copy killed while writing")
+        with start(sandbox, display) as killed:
+            killed.wait_ready()
+            check(not os.path.exists(leftover), "the start left a dead copy's temporary file")
+            with start(sandbox, display) as survivor:
+                survivor.wait_ready()
+                # While a copy runs, a temporary file beside the pages may be one it is writing.
+                with open(leftover, "wb") as file:
+                    file.write(b"being written")
+                with start(sandbox, display) as third:
+                    third.wait_ready()
+                    check(os.path.exists(leftover), "a running copy's temporary file was removed")
+                    os.killpg(third.process.pid, signal.SIGKILL)
+                    third.wait_exit()
+                os.remove(leftover)
+                os.killpg(killed.process.pid, signal.SIGKILL)
+                killed.wait_exit()
+                check_pages_written(sandbox.app_dir, pages)
+                close_and_check(display, survivor, sandbox)
+        check_gone(survivor, sandbox)
+
+
+def scenario_page_file_removed(options):
+    """A page file that is gone when the pane loads it (another program removed it) is reported
+    in a message box, not shown as a silent error page, and the program goes on."""
+    with Sandbox(options) as sandbox, plqsession.xvfb() as display:
+        stop = threading.Event()
+
+        def remove_the_calculator_page():
+            # Removes the page as soon as it is in place, before the pane reads it.
+            with plqsession.FolderWatch(sandbox.app_dir) as watch:
+                while not stop.is_set():
+                    if ("moved_to", PAGE_NAMES[0]) in watch.read():
+                        with contextlib.suppress(FileNotFoundError):
+                            os.remove(os.path.join(sandbox.app_dir, PAGE_NAMES[0]))
+                        return
+                    time.sleep(0.001)
+
+        remover = threading.Thread(target=remove_the_calculator_page, daemon=True)
+        remover.start()
+        time.sleep(0.2)
+        try:
+            with start(sandbox, display) as app:
+                box = message_box(display)
+                plqsession.screenshot(display, box,
+                                      os.path.join(options.artefacts, "faults-missing-page.png"))
+                main = [xid for xid in caption_windows(display, None) if xid != box][0]
+                answer_message_box(display, main, box)
+                check(app.process.poll() is None, "the program ended with the message")
+                app.xid = main
+                close_and_check(display, app, sandbox)
+        finally:
+            stop.set()
+            remover.join(5)
+        check_gone(app, sandbox)
+
+
+def scenario_web_process_crash(options):
+    """The web process that runs the panes crashing or being killed: the calculator comes back
+    by itself; when it keeps failing, the user is told and the program ends cleanly. The program
+    never sits with a blank pane."""
+    with Sandbox(options) as sandbox, plqsession.xvfb() as display:
+        with start(sandbox, display) as app:
+            app.wait_ready()
+            processes = web_processes(app)
+            check(processes, "no web process found")
+            for pid in processes:
+                os.kill(pid, signal.SIGKILL)
+            report = app.wait_ready(again=True)
+            test_app.check_ready(report, set())
+            check_pages_written(sandbox.app_dir, expected_pages(options))
+            close_and_check(display, app, sandbox)
+        check_gone(app, sandbox)
+
+    with Sandbox(options) as sandbox, plqsession.xvfb() as display:
+        with start(sandbox, display) as app:
+            app.wait_ready()
+            # Every web process dies soon after it appears, before the calculator has loaded in
+            # it: the calculator cannot come back. (Not in its first few milliseconds: WebKitGTK
+            # itself aborts the program when a web process dies before it has told its id.)
+            deadline = time.monotonic() + 30
+            # The ones running now are long past their start.
+            first_seen = {pid: float("-inf") for pid in web_processes(app)}
+            box = None
+            while box is None and time.monotonic() < deadline:
+                now = time.monotonic()
+                for pid in web_processes(app):
+                    if now - first_seen.setdefault(pid, now) >= 0.08:
+                        with contextlib.suppress(ProcessLookupError):
+                            os.kill(pid, signal.SIGKILL)
+                found = caption_windows(display, app.xid)
+                box = found[0] if found else None
+                time.sleep(0.002)
+            check(box is not None, "the user was not told that the calculator cannot be shown")
+            plqsession.screenshot(display, box,
+                                  os.path.join(options.artefacts, "faults-web-process.png"))
+            xdotool(display, "windowfocus", "--sync", str(box))
+            xdotool(display, "key", "Return")
+            check(app.wait_exit(10) == 0, f"exit status {app.process.returncode}")
+            check(pages_in(sandbox.app_dir) == [], "pages left behind")
+            check(sandbox.browser_starts() == [], f"started {sandbox.browser_starts()}")
+            poll(lambda: not app.group_alive(), 10, "the WebKit processes to end")
+        check_gone(app, sandbox)
+
+
+class Widget:
+    """The remote widget the side panel frames, served here: the program reaches it through a
+    proxy (http_proxy), as it would reach the real service. `body` is the widget's page."""
+
+    def __init__(self, body):
+        widget = self
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            def do_GET(self):
+                widget.requests.append(self.headers.get("Host", ""))
+                data = body.encode()
+                self.send_response(200)
+                self.send_header("Content-Type", "text/html; charset=utf-8")
+                self.send_header("Content-Length", str(len(data)))
+                self.end_headers()
+                self.wfile.write(data)
+
+            def log_message(self, *args):
+                pass
+
+        self.requests = []
+        self.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+        self.proxy = f"http://127.0.0.1:{self.server.server_address[1]}"
+        threading.Thread(target=self.server.serve_forever, daemon=True).start()
+
+    def close(self):
+        self.server.shutdown()
+        self.server.server_close()
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+
+def scenario_widget(options):
+    """Whatever the framed widget does, it never speaks as the program (its alerts, confirms and
+    prompts show nothing) and never keeps the calculator frozen for more than a few seconds."""
+    speaking = ("<script>alert('pay here'); confirm('sure?'); prompt('password');"
+                "window.print();</script><p>widget</p>")
+    with Sandbox(options) as sandbox, plqsession.xvfb() as display, Widget(speaking) as widget:
+        with start(sandbox, display, http_proxy=widget.proxy, no_proxy="") as app:
+            app.wait_ready()
+            poll(lambda: widget.requests, 30, "the side panel to ask for its widget")
+            # Long enough for every dialog of the widget to have come up.
+            time.sleep(3)
+            check(caption_windows(display, app.xid) == [], "the widget spoke as the program")
+            # The calculator's own alert is still the program's message box.
+            show_alert(display, app)
+            answer_message_box(display, app.xid, wait_message_box(display, app.xid, "of the alert"))
+            close_and_check(display, app, sandbox)
+        check_gone(app, sandbox)
+
+    hanging = "<script>while (true) {}</script>"
+    with Sandbox(options) as sandbox, plqsession.xvfb() as display, Widget(hanging) as widget:
+        with start(sandbox, display, http_proxy=widget.proxy, no_proxy="") as app:
+            poll(lambda: widget.requests, 60, "the side panel to ask for its widget")
+            app.xid = poll(lambda: caption_windows(display, None), 30, "the window")[0]
+            # The user acts on the calculator: its answer may take a few seconds (the hung
+            # process is noticed and the calculator is drawn anew), not for ever. What the user
+            # typed into the hung process is lost: the user tries again.
+            asked = time.monotonic()
+            answered = False
+            while not answered and time.monotonic() < asked + 30:
+                show_alert(display, app)
+                with contextlib.suppress(plqsession.Timeout):
+                    box = poll(lambda: caption_windows(display, app.xid), 6, "the alert")[0]
+                    print(f"the calculator answered {time.monotonic() - asked:.1f} s after the "
+                          "user first acted")
+                    answer_message_box(display, app.xid, box)
+                    answered = True
+            check(answered, "the calculator stayed frozen behind the hung widget")
+            # It stays usable while the widget goes on hanging in a process of its own.
+            time.sleep(2)
+            show_alert(display, app)
+            answer_message_box(display, app.xid, wait_message_box(display, app.xid, "again"))
+            close_and_check(display, app, sandbox)
+        check_gone(app, sandbox)
+
+
+def scenario_hostile_folders(options):
+    """An application folder that others can change (group or world writable without the sticky
+    bit, or another user's) is not used: the pages go to the private folder. Page files never
+    depend on the umask. A missing $XDG_RUNTIME_DIR is passed over, never made."""
+    pages = expected_pages(options)
+    cases = [  # (name, how the application folder is set up, umask, where the pages must go)
+        ("group writable", lambda s: os.chmod(s.app_dir, 0o775), 0o002, "runtime"),
+        ("world writable", lambda s: os.chmod(s.app_dir, 0o777), 0o022, "runtime"),
+        ("sticky world writable", lambda s: os.chmod(s.app_dir, 0o1777), 0o002, "app"),
+        ("own folder, loose umask", lambda s: None, 0o002, "app"),
+        ("another user's", lambda s: os.chown(s.app_dir, 65534, 65534), 0o022, "runtime"),
+        ("no runtime folder", lambda s: os.chmod(s.app_dir, 0o777), 0o022, "cache"),
+    ]
+    for name, prepare, mask, where in cases:
+        if name == "another user's" and os.geteuid() != 0:
+            print(f"{name}: skipped, only root can give a folder away")
+            continue
+        with Sandbox(options) as sandbox, plqsession.xvfb() as display:
+            prepare(sandbox)
+            changes = {}
+            if name == "no runtime folder":
+                changes["XDG_RUNTIME_DIR"] = os.path.join(sandbox.root, "run", "user", "1000")
+            folder = {"runtime": os.path.join(sandbox.runtime, "plqcalc"),
+                      "cache": os.path.join(sandbox.cache, "plqcalc"),
+                      "app": sandbox.app_dir}[where]
+            with start(sandbox, display, preexec=lambda: os.umask(mask), **changes) as app:
+                app.wait_ready()
+                check_pages_written(folder, pages)
+                for page in PAGE_NAMES:
+                    mode = stat.S_IMODE(os.lstat(os.path.join(folder, page)).st_mode)
+                    check(mode == 0o644, f"{name}: {page} has mode {oct(mode)}")
+                if where != "app":
+                    check(pages_in(sandbox.app_dir) == [], f"{name}: wrote into the app folder")
+                # (dconf, GTK's settings store, makes its own folder there: not ours to judge.)
+                check(not os.path.exists(os.path.join(sandbox.root, "run", "user", "1000",
+                                                      "plqcalc")),
+                      f"{name}: made a folder in a runtime folder the session does not have")
+                close_and_check(display, app, sandbox, folder)
+            os.chown(sandbox.app_dir, os.getuid(), os.getgid())
+            os.chmod(sandbox.app_dir, 0o755)
+            left = [p for p in sandbox.files_left()
+                    if p != os.path.join("home", ".cache") and not p.startswith("run")]
+            check(not left, f"{name}: files left behind: {left}")
+
+
+def scenario_odd_folder_names(options):
+    """A folder whose name holds '#', '%', spaces and other characters works as any other."""
+    pages = expected_pages(options)
+    with Sandbox(options) as sandbox, plqsession.xvfb() as display:
+        odd = os.path.join(sandbox.root, "a #1 %41%25 程序 ?x=1&y [z]")
+        os.mkdir(odd)
+        shutil.move(sandbox.executable, odd)
+        os.rmdir(sandbox.app_dir)
+        sandbox.app_dir, sandbox.executable = odd, os.path.join(odd, "plqcalc")
+        with start(sandbox, display, PLQ_TEST_WATCH=odd) as app:
+            test_app.check_ready(app.wait_ready(), set())
+            check_pages_written(odd, pages)
+            close_and_check(display, app, sandbox, odd)
+        check_gone(app, sandbox)
+
+
+def scenario_file_size_limit(options):
+    """A file-size limit makes writing the pages fail as a full disk does: the user is told,
+    nothing is left behind, and the program ends with a failure rather than being killed."""
+    with Sandbox(options) as sandbox, plqsession.xvfb() as display:
+        def limit():
+            resource.setrlimit(resource.RLIMIT_FSIZE, (1024, 1024))
+
+        with start(sandbox, display, preexec=limit) as app:
+            box = wait_message_box(display, None, "saying no folder can be written")
+            answer_message_box(display, None, box)
+            status = app.wait_exit(10)
+            check(status == 1, f"exit status {status} (-25 is SIGXFSZ)")
+            poll(lambda: not app.group_alive(), 10, "the WebKit processes to end")
+        # The user's cache folder may be made (it is the user's own); nothing in it stays.
+        left = [p for p in sandbox.files_left() if p != os.path.join("home", ".cache")]
+        check(not left, f"files left behind: {left}")
+
+
+@contextlib.contextmanager
+def full_file_system(folder, program):
+    """`folder` as a small file system holding `program`, filled up."""
+    subprocess.run(["mount", "-t", "tmpfs", "-o", "size=16m", "tmpfs", folder], check=True)
+    try:
+        shutil.copy2(program, folder)
+        with contextlib.suppress(OSError), open(os.path.join(folder, "filler"), "wb") as file:
+            while True:
+                file.write(b"f" * 65536)
+        yield
+    finally:
+        subprocess.run(["umount", folder], check=False)
+
+
+def scenario_full_disk(options):
+    """An application folder on a full disk: the pages go to the private folder, and nothing is
+    left in the full one."""
+    if os.geteuid() != 0:
+        print("skipped: mounting a small file system needs root")
+        sys.exit(77)
+    pages = expected_pages(options)
+    with Sandbox(options) as sandbox, plqsession.xvfb() as display:
+        with full_file_system(sandbox.app_dir, options.app):
+            before = sorted(os.listdir(sandbox.app_dir))
+            folder = os.path.join(sandbox.runtime, "plqcalc")
+            with start(sandbox, display) as app:
+                app.wait_ready()
+                check_pages_written(folder, pages)
+                check(sorted(os.listdir(sandbox.app_dir)) == before,
+                      f"left in the full folder: {os.listdir(sandbox.app_dir)}")
+                close_and_check(display, app, sandbox, folder)
+        check_gone(app, sandbox)
+
+
+SCENARIOS = {
+    "signals": scenario_signals,
+    "display_lost": scenario_display_lost,
+    "copies": scenario_copies,
+    "page_file_removed": scenario_page_file_removed,
+    "web_process_crash": scenario_web_process_crash,
+    "widget": scenario_widget,
+    "hostile_folders": scenario_hostile_folders,
+    "odd_folder_names": scenario_odd_folder_names,
+    "file_size_limit": scenario_file_size_limit,
+    "full_disk": scenario_full_disk,
+}
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("scenario", choices=sorted(SCENARIOS))
+    parser.add_argument("--app", required=True)
+    parser.add_argument("--calculator-page", required=True)
+    parser.add_argument("--side-panel-page", required=True)
+    parser.add_argument("--artefacts", required=True)
+    options = parser.parse_args()
+    os.makedirs(options.artefacts, exist_ok=True)
+    SCENARIOS[options.scenario](options)
+    print(f"{options.scenario}: passed")
+
+
+if __name__ == "__main__":
+    main()
