@@ -5,7 +5,9 @@
 #     (a path below shell/core/).
 function(plq_core_string header constant variable)
   set(path "${PROJECT_SOURCE_DIR}/shell/core/${header}")
-  file(STRINGS "${path}" lines REGEX "constexpr char ${constant}\\[\\] = \"[^\"]*\";")
+  # Without ENCODING, file(STRINGS) drops every byte outside ASCII, and with it any Chinese text.
+  file(STRINGS "${path}" lines ENCODING UTF-8
+       REGEX "constexpr char ${constant}\\[\\] = \"[^\"]*\";")
   if(NOT lines MATCHES "\"([^\"]*)\"")
     message(FATAL_ERROR "${path} defines no ${constant}")
   endif()
