@@ -23,6 +23,7 @@ test_packages=(
   xdotool dbus metacity
   lintian appstream desktop-file-utils file
   g++-mingw-w64-x86-64 mingw-w64-tools wine wine64 fonts-wine locales
+  nsis osslsigncode icoutils openssl
 )
 case "$purpose" in
   run) packages=("${run_packages[@]}") ;;

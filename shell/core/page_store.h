@@ -24,10 +24,15 @@ struct PageEntry {
   Pane pane;              // the pane that shows it
 };
 
+// The page files' names, each with its leading "/" (the Windows uninstaller reads them from here).
+inline constexpr char kCalculatorPageFile[] = "/plqclear.htm";
+inline constexpr char kSidePanelPageFile[] = "/1.htm";
+
 // In the order in which they are written and removed.
-inline constexpr PageEntry kCalculatorPage = {PLQ_CALCULATOR_PAGE_ID, "/plqclear.htm",
+inline constexpr PageEntry kCalculatorPage = {PLQ_CALCULATOR_PAGE_ID, kCalculatorPageFile,
                                               Pane::kWebBrowser1};
-inline constexpr PageEntry kSidePanelPage = {PLQ_SIDE_PANEL_PAGE_ID, "/1.htm", Pane::kWebBrowser2};
+inline constexpr PageEntry kSidePanelPage = {PLQ_SIDE_PANEL_PAGE_ID, kSidePanelPageFile,
+                                             Pane::kWebBrowser2};
 inline constexpr PageEntry kPages[] = {kCalculatorPage, kSidePanelPage};
 
 // The bytes of both pages, read from the resources before anything is written, so that a

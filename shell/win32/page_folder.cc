@@ -246,7 +246,7 @@ Status PageFolder::Open(const std::string& path, FolderKind kind,
       CloseHandle(handle);
       return judged;
     }
-    const std::wstring lock_path = trimmed + L"\\" + kLockFileName;
+    const std::wstring lock_path = trimmed + L"\\" + Widen(kLockFileName);
     const bool lock_existed = GetFileAttributesW(lock_path.c_str()) != INVALID_FILE_ATTRIBUTES;
     HANDLE lock =
         CreateFileW(lock_path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
@@ -406,7 +406,7 @@ void PageFolder::RemoveIfEmpty() {
   bool empty = true;
   do {
     const std::wstring name = found.cFileName;
-    empty = name == L"." || name == L".." || name == kLockFileName;
+    empty = name == L"." || name == L".." || name == Widen(kLockFileName);
   } while (empty && FindNextFileW(search, &found));
   FindClose(search);
   if (!empty) return;

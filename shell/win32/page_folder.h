@@ -20,8 +20,8 @@
 
 namespace plq::win32 {
 
-// The lock file's name in a page folder.
-inline constexpr wchar_t kLockFileName[] = L".plqcalc.lock";
+// The lock file's name in a page folder (the uninstaller reads it from here).
+inline constexpr char kLockFileName[] = ".plqcalc.lock";
 
 class PageFolder final : public plq::PageFolder {
  public:
