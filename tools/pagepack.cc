@@ -144,7 +144,8 @@ void PrintError(const std::string& message) { std::cerr << message << std::flush
 class Converter {
  public:
   Converter(const char* to, const char* from) : descriptor_(iconv_open(to, from)) {
-    if (descriptor_ == reinterpret_cast<iconv_t>(-1)) {
+    // iconv_open reports failure as (iconv_t)-1.
+    if (descriptor_ == reinterpret_cast<iconv_t>(-1)) {  // NOLINT(performance-no-int-to-ptr)
       throw Failure(std::string("iconv cannot convert ") + from + " to " + to + ": " +
                     ErrnoText(errno));
     }
@@ -279,8 +280,10 @@ std::string ToGb2312(const std::string& utf8, const std::string& name, const Gbk
     const std::string character = utf8.substr(at, length);
     if (!gbk.Encode(character, encoded) || encoded.size() != 2 ||
         !IsGb2312(static_cast<unsigned char>(encoded[0]), static_cast<unsigned char>(encoded[1]))) {
-      throw Failure(name + ": line " + std::to_string(line) + ": \"" + character + "\" (" +
-                    CodePointText(code_point) + ") is not a character of GB2312");
+      std::string message = name;
+      message += ": line " + std::to_string(line) + ": \"" + character + "\" (";
+      message += CodePointText(code_point) + ") is not a character of GB2312";
+      throw Failure(message);
     }
     out += encoded;
     at += length;

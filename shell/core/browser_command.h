@@ -10,7 +10,7 @@ namespace plq {
 
 // Internet Explorer's executable as the program has always stored it: each separator written as
 // two backslash characters, which Windows reads as one.
-inline constexpr char kBrowserPath[] = "C:\\\\Program Files\\\\Internet Explorer\\\\IEXPLORE.exe";
+inline constexpr char kBrowserPath[] = R"(C:\\Program Files\\Internet Explorer\\IEXPLORE.exe)";
 
 // The stored path, three spaces, then the address, byte for byte as the program has always
 // passed it. Started from this line alone Windows would try "C:\Program.exe" first (the path

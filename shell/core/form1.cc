@@ -20,7 +20,7 @@ int IndexOf(Pane pane) { return pane == Pane::kWebBrowser1 ? 0 : 1; }
 // program still shows them and they stay.
 Status TakePagesAway(PageFolder& folder, FolderKind kind) {
   if (!folder.HoldAlone()) return Status::Ok();
-  const Status removed = RemovePages(folder);
+  Status removed = RemovePages(folder);
   if (kind == FolderKind::kPrivate) folder.RemoveIfEmpty();
   return removed;
 }
@@ -29,7 +29,7 @@ Status TakePagesAway(PageFolder& folder, FolderKind kind) {
 
 void LaunchBrowser(BrowserLauncher& launcher, FailureReporter& reporter, const std::string& address,
                    WindowStyle style) {
-  const Status opened = launcher.Open(address, style);
+  Status opened = launcher.Open(address, style);
   if (!opened.ok()) reporter.Report(messages::CannotOpenAddress(address, opened.message()));
 }
 
@@ -44,14 +44,14 @@ Form1::Form1(MainWindow& window, ResourceStore& resources, BrowserLauncher& laun
 Form1::~Form1() = default;
 
 Status Form1::SetCaption(const std::string& caption) {
-  const Status loaded = Load();
+  Status loaded = Load();
   if (!loaded.ok()) return loaded;
   window_.SetCaption(caption);
   return Status::Ok();
 }
 
 Status Form1::Show() {
-  const Status loaded = Load();
+  Status loaded = Load();
   if (!loaded.ok()) return loaded;
   window_.Show();
   return Status::Ok();
@@ -66,10 +66,10 @@ Status Form1::Load() {
 }
 
 Status Form1::LoadOnce() {
-  const Status written = WritePagesToFirstFolder();
+  Status written = WritePagesToFirstFolder();
   if (!written.ok()) return written;
   for (const PageEntry& page : kPages) {
-    const Status navigated = NavigatePane(page.pane);
+    Status navigated = NavigatePane(page.pane);
     if (!navigated.ok()) {
       // Nothing more useful to say than the failure that brought us here.
       LeaveFolder().IgnoreError();
@@ -81,14 +81,14 @@ Status Form1::LoadOnce() {
 
 Status Form1::NavigatePane(Pane pane) {
   const std::string path = PagePath(folder_->path(), PageOf(pane));
-  const Status navigated = window_.Navigate(pane, path);
+  Status navigated = window_.Navigate(pane, path);
   if (navigated.ok()) return navigated;
   return Status::Failure(messages::CannotShowPage(path, navigated.message()));
 }
 
 Status Form1::WritePagesToFirstFolder() {
   PageContents contents;
-  const Status read = ReadPages(resources_, &contents);
+  Status read = ReadPages(resources_, &contents);
   if (!read.ok()) return read;
 
   std::vector<std::pair<std::string, FolderKind>> candidates = {
@@ -112,7 +112,7 @@ Status Form1::WritePagesToFirstFolder() {
       note(messages::CannotUseFolder(path, usable.message()));
       continue;
     }
-    const Status written = ExtractPages(contents, *folder);
+    Status written = ExtractPages(contents, *folder);
     if (written.ok()) {
       folder_ = std::move(folder);
       folder_kind_ = kind;
@@ -126,7 +126,7 @@ Status Form1::WritePagesToFirstFolder() {
 
 Status Form1::LeaveFolder() {
   if (!folder_) return Status::Ok();
-  const Status removed = TakePagesAway(*folder_, folder_kind_);
+  Status removed = TakePagesAway(*folder_, folder_kind_);
   folder_.reset();
   return removed;
 }
@@ -134,7 +134,7 @@ Status Form1::LeaveFolder() {
 void Form1::Unload() {
   if (!loaded_ || !load_status_.ok() || left_) return;
   left_ = true;
-  const Status removed = LeaveFolder();
+  Status removed = LeaveFolder();
   if (!removed.ok()) reporter_.Report(removed.message());
   LaunchBrowser(launcher_, reporter_, kExitPageAddress, WindowStyle::kMaximizedFocus);
 }
@@ -167,7 +167,7 @@ void Form1::PaneEnded(Pane pane, const std::string& detail) {
   std::string why = detail;
   if (!reloading) {
     reloading = true;
-    const Status navigated = NavigatePane(pane);
+    Status navigated = NavigatePane(pane);
     if (navigated.ok()) return;
     why = navigated.message();
   }
@@ -180,7 +180,7 @@ void Form1::PaneEnded(Pane pane, const std::string& detail) {
 std::string Form1::page_folder() const { return folder_ ? folder_->path() : std::string(); }
 
 Status Module1::Main(Form1& form) {
-  const Status captioned = form.SetCaption(kCaption);
+  Status captioned = form.SetCaption(kCaption);
   if (!captioned.ok()) {
     form.reporter_.Report(captioned.message());
     return captioned;

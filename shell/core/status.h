@@ -9,8 +9,8 @@ namespace plq {
 
 class [[nodiscard]] Status {
  public:
-  static Status Ok() { return Status(true, std::string()); }
-  static Status Failure(std::string message) { return Status(false, std::move(message)); }
+  static Status Ok() { return {true, std::string()}; }
+  static Status Failure(std::string message) { return {false, std::move(message)}; }
 
   bool ok() const { return ok_; }
   // Empty on success; on failure says what failed and why, in UTF-8. From a backend it is the

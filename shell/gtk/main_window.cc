@@ -158,8 +158,8 @@ void MainWindow::SetCaption(const std::string& caption) {
 
 void MainWindow::Show() { gtk_widget_show_all(window_); }
 
-Status MainWindow::Navigate(Pane which, const std::string& path) {
-  return pane(which).Navigate(path);
+Status MainWindow::Navigate(Pane pane, const std::string& path) {
+  return PaneAt(pane).Navigate(path);
 }
 
 void MainWindow::EndLoop() {
@@ -250,23 +250,23 @@ void MainWindow::OnAboutActivate(GtkMenuItem*, gpointer self) {
   });
 }
 
-void MainWindow::PageLoaded(Pane which) {
-  if (form_ != nullptr) form_->PageLoaded(which);
-  if (which == Pane::kWebBrowser2) diagnostics::ReportSidePanelLoaded();
+void MainWindow::PageLoaded(Pane pane) {
+  if (form_ != nullptr) form_->PageLoaded(pane);
+  if (pane == Pane::kWebBrowser2) diagnostics::ReportSidePanelLoaded();
 }
 
-void MainWindow::PageLoadFailed(Pane which, const std::string& detail) {
-  if (form_ != nullptr) form_->PageLoadFailed(which, detail);
+void MainWindow::PageLoadFailed(Pane pane, const std::string& detail) {
+  if (form_ != nullptr) form_->PageLoadFailed(pane, detail);
 }
 
-void MainWindow::PagePainted(Pane which) {
-  if (which == Pane::kWebBrowser1) {
-    diagnostics::ReportCalculatorPainted(pane(which).view(), window_);
+void MainWindow::PagePainted(Pane pane) {
+  if (pane == Pane::kWebBrowser1) {
+    diagnostics::ReportCalculatorPainted(PaneAt(pane).view(), window_);
   }
 }
 
-void MainWindow::ProcessEnded(Pane which, const std::string& detail) {
-  if (which == Pane::kWebBrowser2 && !side_panel_apart_) {
+void MainWindow::ProcessEnded(Pane pane, const std::string& detail) {
+  if (pane == Pane::kWebBrowser2 && !side_panel_apart_) {
     // The process both panes shared has ended (the calculator pane says so too). The side panel
     // moves to a process of its own; its view is replaced once this signal has returned.
     side_panel_apart_ = true;
@@ -274,7 +274,7 @@ void MainWindow::ProcessEnded(Pane which, const std::string& detail) {
     side_panel_replacement_ = g_idle_add(OnSidePanelReplaced, this);
     return;
   }
-  if (form_ != nullptr) form_->PaneEnded(which, detail);
+  if (form_ != nullptr) form_->PaneEnded(pane, detail);
 }
 
 gboolean MainWindow::OnSidePanelReplaced(gpointer self) {
@@ -291,12 +291,12 @@ gboolean MainWindow::OnSidePanelReplaced(gpointer self) {
   return G_SOURCE_REMOVE;
 }
 
-void MainWindow::ProcessUnresponsive(Pane which) {
+void MainWindow::ProcessUnresponsive(Pane pane) {
   // A page that loops or hangs freezes every pane of its process. The side panel, once apart,
   // may hang alone; the shared process (or the calculator's own) is ended, and the panes load
   // their pages again as after a crash.
-  if (which == Pane::kWebBrowser2 && side_panel_apart_) return;
-  pane(Pane::kWebBrowser1).EndProcess();
+  if (pane == Pane::kWebBrowser2 && side_panel_apart_) return;
+  PaneAt(Pane::kWebBrowser1).EndProcess();
 }
 
 void MainWindow::Alert(const std::string& message) {

@@ -62,7 +62,7 @@ class MainWindow final : public plq::MainWindow, private PaneListener {
   void ProcessUnresponsive(Pane pane) override;
   void Alert(const std::string& message) override;
 
-  BrowserPane& pane(Pane which) const { return *panes_[which == Pane::kWebBrowser1 ? 0 : 1]; }
+  BrowserPane& PaneAt(Pane pane) const { return *panes_[pane == Pane::kWebBrowser1 ? 0 : 1]; }
   std::unique_ptr<BrowserPane> MakeSidePanel(bool own_process);
   void EndLoop();
 

@@ -89,7 +89,7 @@ std::string Folders::ApplicationDirectory() {
                                                     : g_find_program_in_path(argv0_.c_str());
   }
   // Without a known application directory there is none to try; the private folders follow.
-  if (executable == nullptr) return std::string();
+  if (executable == nullptr) return {};
   gchar* directory = g_path_get_dirname(executable);
   std::string result = directory;
   g_free(directory);
@@ -124,7 +124,7 @@ Status Folders::Open(const std::string& path, FolderKind kind,
     g_free(parent);
   }
   std::unique_ptr<PageFolder> opened;
-  const Status status = PageFolder::Open(path, kind, &opened);
+  Status status = PageFolder::Open(path, kind, &opened);
   if (status.ok()) *folder = std::move(opened);
   return status;
 }

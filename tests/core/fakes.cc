@@ -11,11 +11,11 @@
 
 namespace plq::testing {
 
-Bytes ToBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
+Bytes ToBytes(const std::string& text) { return {text.begin(), text.end()}; }
 
 Bytes ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 void WriteFile(const fs::path& path, const Bytes& bytes) {
@@ -258,7 +258,7 @@ Status FakeFolders::Open(const std::string& path, FolderKind kind,
       }
     }
   }
-  const Status judged = CheckFolderFacts(kind, facts);
+  Status judged = CheckFolderFacts(kind, facts);
   if (!judged.ok()) return judged;
   *folder = std::make_unique<FakePageFolder>(path, kind, locks_, log_);
   return Status::Ok();

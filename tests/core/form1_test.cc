@@ -38,8 +38,7 @@ struct Program {
 
   // The events logged since `from`.
   std::vector<std::string> EventsSince(size_t from) const {
-    return std::vector<std::string>(log.events().begin() + static_cast<std::ptrdiff_t>(from),
-                                    log.events().end());
+    return {log.events().begin() + static_cast<std::ptrdiff_t>(from), log.events().end()};
   }
 
   EventLog log;

@@ -53,7 +53,7 @@ class PageFolderContract : public ::testing::Test {
 
   Status Refusal(const fs::path& folder, FolderKind kind) {
     std::unique_ptr<PageFolder> opened;
-    const Status status = OpenPageFolder(Text(folder), kind, &opened);
+    Status status = OpenPageFolder(Text(folder), kind, &opened);
     EXPECT_EQ(opened, nullptr);
     return status;
   }

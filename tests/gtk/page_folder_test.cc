@@ -27,7 +27,7 @@ namespace plq::testing {
 Status OpenPageFolder(const std::string& path, FolderKind kind,
                       std::unique_ptr<PageFolder>* folder) {
   std::unique_ptr<gtk::PageFolder> opened;
-  const Status status = gtk::PageFolder::Open(path, kind, &opened);
+  Status status = gtk::PageFolder::Open(path, kind, &opened);
   *folder = std::move(opened);
   return status;
 }

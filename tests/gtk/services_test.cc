@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 
 Bytes ReadFile(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
 TEST(ResourceStoreTest, PagesAreTheBuiltBytesWhateverTheTypeCase) {
