@@ -332,8 +332,8 @@ class VirtualPointer:
 
 
 class Wayland:
-    """A running headless compositor: what a client needs to reach it, and its tools (swaymsg,
-    grim) run as the session's user."""
+    """A running headless compositor: what a client needs to reach it, its tools (swaymsg,
+    grim) run as the session's user, and its mouse (`pointer`, a VirtualPointer)."""
 
     def __init__(self, process, root, runtime_dir, socket_name, ipc_socket, user_prefix,
                  layout_size, scale, log_path):
@@ -346,6 +346,9 @@ class Wayland:
         self.layout_size = layout_size
         self.scale = scale
         self.log_path = log_path
+        # The seat's mouse, there before any program starts, as on a desktop: a pointer plugged
+        # in later reaches a program only once it has caught up with the new device.
+        self.pointer = None
 
     def client_env(self):
         """What a Wayland client of this session needs in its environment."""
@@ -408,14 +411,14 @@ class Wayland:
             with contextlib.suppress(FileNotFoundError):
                 os.remove(picture)
 
-    def pointer(self):
-        return VirtualPointer(os.path.join(self.runtime_dir, self.socket_name), self.layout_size)
-
     def alive(self):
         return self.process.poll() is None
 
     def stop(self, sig=signal.SIGTERM):
         """Ends the compositor (and anything it started), at once with SIGKILL."""
+        if self.pointer is not None:
+            self.pointer.close()
+            self.pointer = None
         for current in (sig, signal.SIGKILL):
             with contextlib.suppress(ProcessLookupError):
                 os.killpg(self.process.pid, current)
@@ -479,6 +482,8 @@ def sway(screen=SCREEN, scale=1):
             # The sockets exist before sway answers on them.
             poll(lambda: wayland.run("swaymsg", "-t", "get_outputs", check=False).returncode == 0,
                  30, "sway to answer")
+            wayland.pointer = VirtualPointer(os.path.join(runtime_dir, wayland.socket_name),
+                                             screen)
             yield wayland
         finally:
             wayland.stop()

@@ -181,11 +181,10 @@ def scenario_window(options):
 
         entries = menu_entries(picture, box, 1)
         check(len(entries) == 2, f"menu entries found at {entries}")
-        with wayland.pointer() as pointer:
-            for number, entry in enumerate(entries, start=1):
-                pointer.click(entry)
-                poll(lambda: len(sandbox.browser_starts()) >= number, 20,
-                     f"the browser after click {number}")
+        for number, entry in enumerate(entries, start=1):
+            wayland.pointer.click(entry)
+            poll(lambda: len(sandbox.browser_starts()) >= number, 20,
+                 f"the browser after click {number}")
         starts = sandbox.browser_starts()
         check([start[0] for start in starts] == [HOME_PAGE, HOME_PAGE],
               f"menu clicks started {starts}")
@@ -254,9 +253,8 @@ def scenario_scale(options):
             check(len(buttons) == 2, f"at scale {scale} title bar buttons at {buttons}")
             entries = menu_entries(picture, box, scale)
             check(len(entries) == 2, f"at scale {scale} menu entries at {entries}")
-            with wayland.pointer() as pointer:
-                pointer.click(entries[1])
-                poll(lambda: sandbox.browser_starts(), 20, f"the browser at scale {scale}")
+            wayland.pointer.click(entries[1])
+            poll(lambda: sandbox.browser_starts(), 20, f"the browser at scale {scale}")
             app.close()
             check(app.wait_exit() == 0, f"exit status {app.process.returncode}")
             starts = [start[0] for start in sandbox.browser_starts()]
@@ -285,26 +283,25 @@ def scenario_alert(options):
         x, y, _, _ = wayland.content_box(main)
         # The window's own size: its title bar and menu bar above the 496 pixels of the panes.
         top = y + main["geometry"]["height"] - AREA[1]
-        with wayland.pointer() as pointer:
-            # An empty date, then "开始计算": the page refuses it with an alert.
-            pointer.click((x + RESET_BUTTON[0], top + RESET_BUTTON[1]))
-            pointer.click((x + START_BUTTON[0], top + START_BUTTON[1]))
+        # An empty date, then "开始计算": the page refuses it with an alert.
+        wayland.pointer.click((x + RESET_BUTTON[0], top + RESET_BUTTON[1]))
+        wayland.pointer.click((x + START_BUTTON[0], top + START_BUTTON[1]))
 
-            def message_box():
-                found = [node for node in wayland.windows()
-                         if node["pid"] == app.process.pid and node["id"] != main["id"]]
-                return found[0] if found else None
+        def message_box():
+            found = [node for node in wayland.windows()
+                     if node["pid"] == app.process.pid and node["id"] != main["id"]]
+            return found[0] if found else None
 
-            box = poll(message_box, 30, "the message box")
-            check(box["name"] == CAPTION and box["app_id"] == options.app_id,
-                  f"message box {box['name']!r} ({box['app_id']!r})")
-            check(box["type"] == "floating_con" and box["focused"],
-                  f"the message box is {box['type']}, focused {box['focused']}")
-            area = wayland.content_box(box)
-            wayland.screenshot(os.path.join(options.artefacts, "wayland-alert.png"))
-            # "确定" fills the bottom of the box.
-            pointer.click((area[0] + area[2] / 2, area[1] + area[3] - 20))
-            poll(lambda: message_box() is None, 30, "the message box to close")
+        box = poll(message_box, 30, "the message box")
+        check(box["name"] == CAPTION and box["app_id"] == options.app_id,
+              f"message box {box['name']!r} ({box['app_id']!r})")
+        check(box["type"] == "floating_con" and box["focused"],
+              f"the message box is {box['type']}, focused {box['focused']}")
+        area = wayland.content_box(box)
+        wayland.screenshot(os.path.join(options.artefacts, "wayland-alert.png"))
+        # "确定" fills the bottom of the box.
+        wayland.pointer.click((area[0] + area[2] / 2, area[1] + area[3] - 20))
+        poll(lambda: message_box() is None, 30, "the message box to close")
         check(app.process.poll() is None, "the program ended with the message box")
         check(sandbox.browser_starts() == [], f"started {sandbox.browser_starts()}")
         app.close()
