@@ -21,6 +21,7 @@ test_packages=(
   clang-format googletest libgtest-dev libx11-dev
   chromium
   xdotool dbus metacity
+  sway grim gsettings-desktop-schemas
   lintian appstream desktop-file-utils file
   g++-mingw-w64-x86-64 mingw-w64-tools wine wine64 fonts-wine locales
   nsis osslsigncode icoutils openssl

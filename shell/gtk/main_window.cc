@@ -43,7 +43,9 @@ return new Promise(function (resolve) {
 )js";
 
 // The window's icon in every size the build made; the desktop picks. The 16-colour 32 x 32 and
-// 16 x 16 pictures are the program's own; the larger ones serve docks and task switchers.
+// 16 x 16 pictures are the program's own; the larger ones serve docks and task switchers. Under
+// Wayland GTK 3 sends no icon at all (no protocol for it): compositors and docks take the desktop
+// entry's icon, found by the window's app_id.
 constexpr const char* kIcons[] = {"/plqcalc/icon-32.png",  "/plqcalc/icon-16.png",
                                   "/plqcalc/icon-48.png",  "/plqcalc/icon-64.png",
                                   "/plqcalc/icon-128.png", "/plqcalc/icon-256.png"};

@@ -59,8 +59,12 @@ int ConnectionFd(GdkDisplay* display) {
 SessionWatch::SessionWatch(GdkDisplay* display, std::function<void(bool)> on_end)
     : on_end_(std::move(on_end)) {
   if (pipe2(signal_pipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+    // At GDK's own priority, not above it: GLib skips the check of lower-priority sources in a
+    // loop iteration that found a higher one ready, which leaves GDK's Wayland source holding a
+    // prepared read of the display; gtk_main's closing roundtrip then waits for that read for
+    // ever (measured: SIGTERM hung the program on sway, not on X11).
     signal_source_ =
-        g_unix_fd_add_full(G_PRIORITY_HIGH, signal_pipe[0], G_IO_IN, OnSignal, this, nullptr);
+        g_unix_fd_add_full(G_PRIORITY_DEFAULT, signal_pipe[0], G_IO_IN, OnSignal, this, nullptr);
     struct sigaction action = {};
     action.sa_handler = OnSignalReceived;
     action.sa_flags = SA_RESTART;
@@ -71,6 +75,8 @@ SessionWatch::SessionWatch(GdkDisplay* display, std::function<void(bool)> on_end
   if (GDK_IS_X11_DISPLAY(display)) gdk_io_error_handler = XSetIOErrorHandler(OnXIOError);
   const int fd = ConnectionFd(display);
   if (fd >= 0) {
+    // Above GDK's priority, unlike the signals: it ends the process itself, so the read that
+    // GDK's skipped check leaves prepared never matters.
     display_source_ =
         g_unix_fd_add_full(G_PRIORITY_HIGH, fd, static_cast<GIOCondition>(G_IO_HUP | G_IO_ERR),
                            OnDisplayHangUp, this, nullptr);

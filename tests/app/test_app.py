@@ -191,11 +191,11 @@ def window_geometry(display, xid):
             int(values["Width"]), int(values["Height"]))
 
 
-def menu_entries(display, xid, picture):
+def menu_entries(display, xid, picture, scale=1):
     """Screen points on the menu bar's entries, left to right: the centres of the text runs in
-    the bar of the window's screenshot `picture`."""
+    the bar of the window's screenshot `picture` (of a window at GDK_SCALE `scale`)."""
     x, y, _, height = window_geometry(display, xid)
-    bar_height = height - AREA[1]
+    bar_height = height - AREA[1] * scale
     width, _, raw = plqsession.pixels(picture)
     inked = [any(min(raw[(row * width + column) * 3:(row * width + column) * 3 + 3]) < 100
                  for row in range(bar_height)) for column in range(width)]
@@ -206,7 +206,7 @@ def menu_entries(display, xid, picture):
             gap = 0
         elif start is not None:
             gap += 1
-            if gap >= 8:
+            if gap >= 8 * scale:
                 entries.append((x + (start + column - gap) // 2, y + bar_height // 2))
                 start = None
     return entries
@@ -566,6 +566,56 @@ def scenario_arguments(options):
             check_gone(app, sandbox)
 
 
+def scenario_hidpi(options):
+    """On a HiDPI screen (GDK_SCALE=2) the window is twice the size in device pixels, menu bar
+    included, and the page is laid out as at scale 1 and drawn at scale 2 (a page laid out on
+    the larger pane would keep its fills' sizes): four times the pixels of each fill, both
+    calendars there. The menu and the close work as at scale 1."""
+    grey = (0xDA, 0xDA, 0xDA)  # the calendars' weekday rows (and one heading)
+    measured = {}
+    with plqsession.xvfb((2 * plqsession.SCREEN[0], 2 * plqsession.SCREEN[1])) as display:
+        for scale in (1, 2):
+            with Sandbox(options) as sandbox:
+                with sandbox.start(display, GDK_SCALE=str(scale)) as app:
+                    check_ready(app.wait_ready(), set())
+                    _, _, width, height = window_geometry(display, app.xid)
+                    bar = height - AREA[1] * scale
+                    check(width == AREA[0] * scale and 20 * scale <= bar <= 40 * scale,
+                          f"at scale {scale} the window is {width} x {height}")
+                    picture = os.path.join(options.artefacts, f"app-scale-{scale}.png")
+                    plqsession.screenshot(display, app.xid, picture)
+                    size = plqsession.pixels(picture)[:2]
+                    check(size == (width, height), f"a {size} picture of a {width} x {height} "
+                          "window")
+                    pane = (0, bar, plqsession.PANE_WIDTH * scale, AREA[1] * scale)
+                    measured[scale] = (
+                        bar, plqsession.colour_count(picture, plqsession.CALCULATOR_PINK, pane),
+                        plqsession.colour_count(picture, grey, pane))
+
+                    entries = menu_entries(display, app.xid, picture, scale)
+                    check(len(entries) == 2, f"menu entries found at {entries}")
+                    for number, entry in enumerate(entries, start=1):
+                        click(display, entry)
+                        poll(lambda: len(sandbox.browser_starts()) >= number, 20,
+                             f"the browser after click {number} at scale {scale}")
+                    app.close(display)
+                    check(app.wait_exit() == 0, f"exit status {app.process.returncode}")
+                    starts = [start[0] for start in sandbox.browser_starts()]
+                    check(starts == [HOME_PAGE, HOME_PAGE, EXIT_PAGE],
+                          f"at scale {scale} the browser started as {starts}")
+                    poll(lambda: not app.group_alive(), 10, "the WebKit processes to end")
+                check_gone(app, sandbox)
+    print(f"scale 1 and 2: menu bar {measured[1][0]} and {measured[2][0]} px, pink "
+          f"{measured[1][1]} and {measured[2][1]}, grey {measured[1][2]} and {measured[2][2]}")
+    check(abs(measured[2][0] - 2 * measured[1][0]) <= 1, f"menu bar heights {measured}")
+    for index, what in ((1, "the date row and calendar titles (pink)"),
+                        (2, "the weekday rows (grey)")):
+        ratio = measured[2][index] / max(1, measured[1][index])
+        # Sharper text at scale 2 blends fewer pixels into the fills: a little over four.
+        check(measured[1][index] > 1000 and 3.7 <= ratio <= 4.5,
+              f"{what}: {measured[1][index]} pixels at scale 1, {measured[2][index]} at 2")
+
+
 SCENARIOS = {
     "window": scenario_window,
     "read_only": scenario_read_only,
@@ -576,6 +626,7 @@ SCENARIOS = {
     "no_browser": scenario_no_browser,
     "window_manager": scenario_window_manager,
     "arguments": scenario_arguments,
+    "hidpi": scenario_hidpi,
 }
 
 
