@@ -204,9 +204,7 @@ STDMETHODIMP PaneEvents::GetTypeInfoCount(UINT* count) {
   return S_OK;
 }
 STDMETHODIMP PaneEvents::GetTypeInfo(UINT, LCID, ITypeInfo**) { return E_NOTIMPL; }
-STDMETHODIMP PaneEvents::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
-  return E_NOTIMPL;
-}
+STDMETHODIMP PaneEvents::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) { return E_NOTIMPL; }
 
 bool PaneEvents::FromTop(const VARIANT& sender) const {
   if (top_ == nullptr || sender.vt != VT_DISPATCH || sender.pdispVal == nullptr) return false;

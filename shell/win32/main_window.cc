@@ -43,8 +43,7 @@ Function User32Function(const char* name) {
 // The density of the window's monitor (Windows 10 1607 and later), or the system's before that.
 int DpiOf(HWND hwnd) {
   using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
-  static const auto get_dpi_for_window =
-      User32Function<GetDpiForWindowFunction>("GetDpiForWindow");
+  static const auto get_dpi_for_window = User32Function<GetDpiForWindowFunction>("GetDpiForWindow");
   if (get_dpi_for_window != nullptr) {
     const UINT dpi = get_dpi_for_window(hwnd);
     if (dpi != 0) return static_cast<int>(dpi);

@@ -152,8 +152,8 @@ struct NavigateErrorCall {
   ~NavigateErrorCall() { VariantClear(&url); }
   void Send(IDispatch* sink) {
     DISPPARAMS parameters = {arguments, nullptr, 5, 0};
-    sink->Invoke(DISPID_NAVIGATEERROR, IID_NULL, 0, DISPATCH_METHOD, &parameters, nullptr,
-                 nullptr, nullptr);
+    sink->Invoke(DISPID_NAVIGATEERROR, IID_NULL, 0, DISPATCH_METHOD, &parameters, nullptr, nullptr,
+                 nullptr);
   }
 
   VARIANT url;
@@ -173,7 +173,8 @@ TEST(PaneEventsTest, OnlyThePanesOwnPageFailingIsReported) {
   ASSERT_EQ(events.As(&top), S_OK);
   events->set_top(top.Get());
 
-  NavigateErrorCall from_frame(frame.Get(), L"http://widget.example.com/", INET_E_RESOURCE_NOT_FOUND);
+  NavigateErrorCall from_frame(frame.Get(), L"http://widget.example.com/",
+                               INET_E_RESOURCE_NOT_FOUND);
   from_frame.Send(events.Get());
   EXPECT_THAT(listener.failed, IsEmpty());
   EXPECT_EQ(from_frame.cancel, VARIANT_FALSE);
@@ -214,8 +215,8 @@ TEST_F(BrowserPaneTest, APageFileThatCannotBeLoadedIsReported) {
   }
   RecordingListener listener;
   std::string error;
-  auto pane = BrowserPane::Create(parent, RECT{0, 0, 300, 200}, Pane::kWebBrowser1,
-                                  Trust::kOwnPage, listener, &error);
+  auto pane = BrowserPane::Create(parent, RECT{0, 0, 300, 200}, Pane::kWebBrowser1, Trust::kOwnPage,
+                                  listener, &error);
   ASSERT_NE(pane, nullptr) << error;
   const std::wstring present_url = Widen(FileUrl(Narrow(present.wstring())));
   const std::wstring missing_url = Widen(FileUrl(Narrow(missing.wstring())));

@@ -44,9 +44,15 @@ TEST(FileUrlTest, TheUrlOfAPageInAnOddlyNamedFolderLeadsBackToThatFile) {
     // Windows decodes once.
     bool wine_reads_it;
   } cases[] = {
-      {"plain", true},           {"程序 文件夹", true},    {"x#1", true},
-      {"100%", true},            {"50% off #2", true},     {"a&b;c=d,e+f", true},
-      {"Ünïcödé [1] {2}", true}, {"quote'tick`caret^", true}, {"%41", false},
+      {"plain", true},
+      {"程序 文件夹", true},
+      {"x#1", true},
+      {"100%", true},
+      {"50% off #2", true},
+      {"a&b;c=d,e+f", true},
+      {"Ünïcödé [1] {2}", true},
+      {"quote'tick`caret^", true},
+      {"%41", false},
   };
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   for (const auto& c : cases) {

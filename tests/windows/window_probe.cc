@@ -169,8 +169,7 @@ int EndSession(HWND hwnd, bool ending) {
   std::printf("query %d\n", answer != 0);
   std::fflush(stdout);
   DWORD_PTR ignored = 0;
-  return SendMessageTimeoutW(hwnd, WM_ENDSESSION, ending, 0, SMTO_NORMAL, 20000, &ignored) ? 0
-                                                                                           : 1;
+  return SendMessageTimeoutW(hwnd, WM_ENDSESSION, ending, 0, SMTO_NORMAL, 20000, &ignored) ? 0 : 1;
 }
 
 int Quit(HWND hwnd) {
@@ -298,8 +297,10 @@ int wmain(int argc, wchar_t** argv) {
     return Window(argv[2], argc == 4 ? HandleFrom(argv[3]) : nullptr);
   }
   if (mode == L"describe" && argc == 3) return Describe(HandleFrom(argv[2]));
-  if (mode == L"move" && argc == 5) return Move(HandleFrom(argv[2]), _wtoi(argv[3]), _wtoi(argv[4]));
-  if (mode == L"endsession" && argc == 4) return EndSession(HandleFrom(argv[2]), _wtoi(argv[3]) != 0);
+  if (mode == L"move" && argc == 5)
+    return Move(HandleFrom(argv[2]), _wtoi(argv[3]), _wtoi(argv[4]));
+  if (mode == L"endsession" && argc == 4)
+    return EndSession(HandleFrom(argv[2]), _wtoi(argv[3]) != 0);
   if (mode == L"quit" && argc == 3) return Quit(HandleFrom(argv[2]));
   if (mode == L"dpichanged" && argc == 4) return DpiChanged(HandleFrom(argv[2]), _wtoi(argv[3]));
   if (mode == L"message" && argc == 3) return Message(argv[2]);
