@@ -25,6 +25,16 @@ std::string BrowserProgram();
 // Desktop openers (xdg-open, ShellExecute) take a bare host name for a file.
 std::string AddressWithScheme(const std::string& address);
 
+// The file URL that Internet Explorer reads back as exactly the local Windows `path` (UTF-8):
+// "file:///C:/dir/plqclear.htm", "file://server/share/dir/1.htm". Given to the WebBrowser control
+// as a bare path, a "#" would start a fragment and "%" an escape. Separators become "/" and
+// doubled ones are dropped (the core writes "C:\dir/plqclear.htm", and "C:\/plqclear.htm" at a
+// drive root); a "\\?\" prefix is dropped. Each ASCII character that a URL's path cannot hold as
+// it is (controls, space, '"', '#', '%', '<', '>', '?', '[', ']', '^', '`', '{', '|', '}') is
+// percent-encoded; characters beyond ASCII stay as they are, since IE reads percent-encoded
+// bytes in a file URL in the ANSI code page, not as UTF-8.
+std::string FileUrl(const std::string& path);
+
 }  // namespace plq
 
 #endif  // PLQ_SHELL_CORE_BROWSER_COMMAND_H_

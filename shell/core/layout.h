@@ -24,6 +24,29 @@ inline constexpr PanePlace kWebBrowser2Place = {
     Pane::kWebBrowser2, "WebBrowser2", 552, 0, 209, 497};
 inline constexpr PanePlace kPanePlaces[] = {kWebBrowser1Place, kWebBrowser2Place};
 
+// The screen's density at which the sizes above hold, in dots per inch.
+inline constexpr int kBaseDpi = 96;
+
+// `pixels` at 96 DPI as many pixels at `dpi`, rounded to the nearest, halves away from zero (as
+// Windows' MulDiv rounds): 735 at 144 DPI is 1103. Each of a place's four numbers is scaled on
+// its own, so the layout at 96 DPI stays exactly as it is.
+constexpr int ScaleToDpi(int pixels, int dpi) {
+  const long long product = static_cast<long long>(pixels) * dpi;
+  const long long half = kBaseDpi / 2;
+  return static_cast<int>(product >= 0 ? (product + half) / kBaseDpi
+                                       : -((-product + half) / kBaseDpi));
+}
+
+// The place scaled to `dpi`.
+constexpr PanePlace ScaledPlace(const PanePlace& place, int dpi) {
+  return {place.pane,
+          place.name,
+          ScaleToDpi(place.x, dpi),
+          ScaleToDpi(place.y, dpi),
+          ScaleToDpi(place.width, dpi),
+          ScaleToDpi(place.height, dpi)};
+}
+
 // The name of the per-user folder that holds the page files when the program's own folder cannot
 // (Linux: $XDG_RUNTIME_DIR/plqcalc or ~/.cache/plqcalc; Windows: %LOCALAPPDATA%\plqcalc).
 inline constexpr char kPrivateFolderName[] = "plqcalc";

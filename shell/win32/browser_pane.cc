@@ -3,9 +3,19 @@
 // (IOleInPlaceSite) and a frame (IOleInPlaceFrame). The program has no toolbars, status bar or
 // menu merging, so the frame declines those requests. The order of the calls on the way up and
 // on the way down is the one the control expects; teardown lives in ~BrowserPane only.
+//
+// The control runs the pages' scripts on this thread, inside the program: a page that loops
+// freezes the window, and the control offers the host no way to stop a running script (IE's own
+// defence is its slow-script question after some millions of statements). What the side panel
+// frames from elsewhere is therefore kept from speaking as the program (IDocHostShowUI, the
+// Silent property, the script error hook); its downloads never block anything, since nothing
+// waits for the side panel to finish loading.
 #include "shell/win32/browser_pane.h"
 
-#include <atomic>
+#include <exdispid.h>
+
+#include <exception>
+#include <utility>
 
 #include "shell/win32/text.h"
 
@@ -13,106 +23,243 @@ namespace plq::win32 {
 
 using Microsoft::WRL::ComPtr;
 
-class PaneSite final : public IOleClientSite, public IOleInPlaceSite, public IOleInPlaceFrame {
- public:
-  PaneSite(HWND parent, const RECT& bounds) : parent_(parent), bounds_(bounds) {}
-  PaneSite(const PaneSite&) = delete;
-  PaneSite& operator=(const PaneSite&) = delete;
+namespace {
 
-  // IUnknown
-  STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IOleClientSite) {
-      *object = static_cast<IOleClientSite*>(this);
-    } else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceSite) {
-      *object = static_cast<IOleInPlaceSite*>(this);
-    } else if (iid == IID_IOleInPlaceUIWindow || iid == IID_IOleInPlaceFrame) {
-      *object = static_cast<IOleInPlaceFrame*>(this);
-    } else {
-      *object = nullptr;
-      return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
-  STDMETHODIMP_(ULONG) Release() override {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-  }
+// CGID_DocHostCommandHandler (mshtmhst.h), defined here since not every import library has it.
+constexpr GUID kDocHostCommandHandler = {
+    0xf38bc242, 0xb950, 0x11d1, {0x89, 0x18, 0x00, 0xc0, 0x4f, 0xc2, 0xc8, 0x36}};
 
-  // IOleClientSite: the document is never saved or linked.
-  STDMETHODIMP SaveObject() override { return E_NOTIMPL; }
-  STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker** moniker) override {
-    if (moniker != nullptr) *moniker = nullptr;
-    return E_NOTIMPL;
+// Runs a listener call from inside the control: no exception may unwind through its frames.
+template <typename Call>
+void Guarded(Call&& call) noexcept {
+  try {
+    std::forward<Call>(call)();
+  } catch (const std::exception& e) {
+    OutputDebugStringA(e.what());
+  } catch (...) {
+    OutputDebugStringA("plqcalc: unknown exception in a pane callback");
   }
-  STDMETHODIMP GetContainer(IOleContainer** container) override {
-    if (container != nullptr) *container = nullptr;
+}
+
+}  // namespace
+
+PaneSite::PaneSite(HWND parent, const RECT& bounds, Trust trust, PaneListener* listener)
+    : parent_(parent), bounds_(bounds), trust_(trust), listener_(listener) {}
+
+STDMETHODIMP PaneSite::QueryInterface(REFIID iid, void** object) {
+  if (object == nullptr) return E_POINTER;
+  if (iid == IID_IUnknown || iid == IID_IOleClientSite) {
+    *object = static_cast<IOleClientSite*>(this);
+  } else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceSite) {
+    *object = static_cast<IOleInPlaceSite*>(this);
+  } else if (iid == IID_IOleInPlaceUIWindow || iid == IID_IOleInPlaceFrame) {
+    *object = static_cast<IOleInPlaceFrame*>(this);
+  } else if (iid == __uuidof(IDocHostShowUI)) {
+    *object = static_cast<IDocHostShowUI*>(this);
+  } else if (iid == __uuidof(IOleCommandTarget)) {
+    *object = static_cast<IOleCommandTarget*>(this);
+  } else {
+    *object = nullptr;
     return E_NOINTERFACE;
   }
-  STDMETHODIMP ShowObject() override { return S_OK; }
-  STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
-  STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
+  AddRef();
+  return S_OK;
+}
 
-  // IOleWindow, shared by the site and the frame: both live in the main window.
-  STDMETHODIMP GetWindow(HWND* window) override {
-    if (window == nullptr) return E_POINTER;
-    *window = parent_;
-    return S_OK;
+STDMETHODIMP_(ULONG) PaneSite::AddRef() { return ++references_; }
+
+STDMETHODIMP_(ULONG) PaneSite::Release() {
+  const ULONG left = --references_;
+  if (left == 0) delete this;
+  return left;
+}
+
+// IOleClientSite: the document is never saved or linked.
+STDMETHODIMP PaneSite::SaveObject() { return E_NOTIMPL; }
+STDMETHODIMP PaneSite::GetMoniker(DWORD, DWORD, IMoniker** moniker) {
+  if (moniker != nullptr) *moniker = nullptr;
+  return E_NOTIMPL;
+}
+STDMETHODIMP PaneSite::GetContainer(IOleContainer** container) {
+  if (container != nullptr) *container = nullptr;
+  return E_NOINTERFACE;
+}
+STDMETHODIMP PaneSite::ShowObject() { return S_OK; }
+STDMETHODIMP PaneSite::OnShowWindow(BOOL) { return S_OK; }
+STDMETHODIMP PaneSite::RequestNewObjectLayout() { return E_NOTIMPL; }
+
+// IOleWindow, shared by the site and the frame: both live in the main window.
+STDMETHODIMP PaneSite::GetWindow(HWND* window) {
+  if (window == nullptr) return E_POINTER;
+  *window = parent_;
+  return S_OK;
+}
+STDMETHODIMP PaneSite::ContextSensitiveHelp(BOOL) { return E_NOTIMPL; }
+
+// IOleInPlaceSite: the pane's place is the window's to set (BrowserPane::Place); the control
+// never moves itself.
+STDMETHODIMP PaneSite::CanInPlaceActivate() { return S_OK; }
+STDMETHODIMP PaneSite::OnInPlaceActivate() { return S_OK; }
+STDMETHODIMP PaneSite::OnUIActivate() { return S_OK; }
+STDMETHODIMP PaneSite::GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document,
+                                        LPRECT position, LPRECT clip,
+                                        LPOLEINPLACEFRAMEINFO frame_info) {
+  if (frame == nullptr || document == nullptr || position == nullptr || clip == nullptr ||
+      frame_info == nullptr) {
+    return E_POINTER;
   }
-  STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+  *frame = static_cast<IOleInPlaceFrame*>(this);
+  AddRef();
+  *document = nullptr;
+  *position = bounds_;
+  *clip = bounds_;
+  frame_info->cb = sizeof(OLEINPLACEFRAMEINFO);
+  frame_info->fMDIApp = FALSE;
+  frame_info->hwndFrame = parent_;
+  frame_info->haccel = nullptr;
+  frame_info->cAccelEntries = 0;
+  return S_OK;
+}
+STDMETHODIMP PaneSite::Scroll(SIZE) { return E_NOTIMPL; }
+STDMETHODIMP PaneSite::OnUIDeactivate(BOOL) { return S_OK; }
+STDMETHODIMP PaneSite::OnInPlaceDeactivate() { return S_OK; }
+STDMETHODIMP PaneSite::DiscardUndoState() { return E_NOTIMPL; }
+STDMETHODIMP PaneSite::DeactivateAndUndo() { return E_NOTIMPL; }
+STDMETHODIMP PaneSite::OnPosRectChange(LPCRECT) { return S_OK; }
 
-  // IOleInPlaceSite: the pane's place is fixed; the window never lays it out again.
-  STDMETHODIMP CanInPlaceActivate() override { return S_OK; }
-  STDMETHODIMP OnInPlaceActivate() override { return S_OK; }
-  STDMETHODIMP OnUIActivate() override { return S_OK; }
-  STDMETHODIMP GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document,
-                                LPRECT position, LPRECT clip,
-                                LPOLEINPLACEFRAMEINFO frame_info) override {
-    if (frame == nullptr || document == nullptr || position == nullptr || clip == nullptr ||
-        frame_info == nullptr) {
-      return E_POINTER;
+// IOleInPlaceUIWindow and IOleInPlaceFrame: no tool space, menus or status bar to share.
+STDMETHODIMP PaneSite::GetBorder(LPRECT) { return INPLACE_E_NOTOOLSPACE; }
+STDMETHODIMP PaneSite::RequestBorderSpace(LPCBORDERWIDTHS) { return INPLACE_E_NOTOOLSPACE; }
+STDMETHODIMP PaneSite::SetBorderSpace(LPCBORDERWIDTHS) { return OLE_E_INVALIDRECT; }
+STDMETHODIMP PaneSite::SetActiveObject(IOleInPlaceActiveObject*, LPCOLESTR) { return S_OK; }
+STDMETHODIMP PaneSite::InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) { return E_NOTIMPL; }
+STDMETHODIMP PaneSite::SetMenu(HMENU, HOLEMENU, HWND) { return S_OK; }
+STDMETHODIMP PaneSite::RemoveMenus(HMENU) { return E_NOTIMPL; }
+STDMETHODIMP PaneSite::SetStatusText(LPCOLESTR) { return S_OK; }
+STDMETHODIMP PaneSite::EnableModeless(BOOL) { return S_OK; }
+STDMETHODIMP PaneSite::TranslateAccelerator(LPMSG, WORD) { return S_FALSE; }
+
+STDMETHODIMP PaneSite::ShowMessage(HWND, LPOLESTR text, LPOLESTR, DWORD type, LPOLESTR, DWORD,
+                                   LRESULT* result) {
+  // S_OK tells the engine the box has been dealt with: it shows none of its own (its own would
+  // carry IE's title, not the program's). An alert is answered "OK" and anything with a choice
+  // as a closed box would be (confirm: false), as the Linux panes do.
+  const bool alert = (type & MB_TYPEMASK) == MB_OK;
+  if (alert && trust_ == Trust::kOwnPage && listener_ != nullptr) {
+    PaneListener* listener = listener_;
+    const std::wstring message = text != nullptr ? text : L"";
+    Guarded([listener, &message] { listener->Alert(Narrow(message)); });
+  }
+  if (result != nullptr) *result = alert ? IDOK : IDCANCEL;
+  return S_OK;
+}
+
+STDMETHODIMP PaneSite::ShowHelp(HWND, LPOLESTR, UINT, DWORD, POINT, IDispatch*) {
+  // The pages have no help; S_OK keeps the engine from opening its own.
+  return S_OK;
+}
+
+STDMETHODIMP PaneSite::QueryStatus(const GUID* group, ULONG, OLECMD*, OLECMDTEXT*) {
+  return group != nullptr && *group == kDocHostCommandHandler ? OLECMDERR_E_NOTSUPPORTED
+                                                              : OLECMDERR_E_UNKNOWNGROUP;
+}
+
+STDMETHODIMP PaneSite::Exec(const GUID* group, DWORD id, DWORD, VARIANT*, VARIANT* out) {
+  if (group == nullptr || *group != kDocHostCommandHandler) return OLECMDERR_E_UNKNOWNGROUP;
+  if (id == OLECMDID_SHOWSCRIPTERROR && trust_ == Trust::kForeignContent) {
+    // Framed content's script errors are not the user's business: no box, and its scripts
+    // keep running.
+    if (out != nullptr) {
+      VariantClear(out);
+      out->vt = VT_BOOL;
+      out->boolVal = VARIANT_TRUE;
     }
-    *frame = static_cast<IOleInPlaceFrame*>(this);
-    AddRef();
-    *document = nullptr;
-    *position = bounds_;
-    *clip = bounds_;
-    frame_info->cb = sizeof(OLEINPLACEFRAMEINFO);
-    frame_info->fMDIApp = FALSE;
-    frame_info->hwndFrame = parent_;
-    frame_info->haccel = nullptr;
-    frame_info->cAccelEntries = 0;
     return S_OK;
   }
-  STDMETHODIMP Scroll(SIZE) override { return E_NOTIMPL; }
-  STDMETHODIMP OnUIDeactivate(BOOL) override { return S_OK; }
-  STDMETHODIMP OnInPlaceDeactivate() override { return S_OK; }
-  STDMETHODIMP DiscardUndoState() override { return E_NOTIMPL; }
-  STDMETHODIMP DeactivateAndUndo() override { return E_NOTIMPL; }
-  STDMETHODIMP OnPosRectChange(LPCRECT) override { return S_OK; }
+  return OLECMDERR_E_NOTSUPPORTED;
+}
 
-  // IOleInPlaceUIWindow and IOleInPlaceFrame: no tool space, menus or status bar to share.
-  STDMETHODIMP GetBorder(LPRECT) override { return INPLACE_E_NOTOOLSPACE; }
-  STDMETHODIMP RequestBorderSpace(LPCBORDERWIDTHS) override { return INPLACE_E_NOTOOLSPACE; }
-  STDMETHODIMP SetBorderSpace(LPCBORDERWIDTHS) override { return OLE_E_INVALIDRECT; }
-  STDMETHODIMP SetActiveObject(IOleInPlaceActiveObject*, LPCOLESTR) override { return S_OK; }
-  STDMETHODIMP InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) override { return E_NOTIMPL; }
-  STDMETHODIMP SetMenu(HMENU, HOLEMENU, HWND) override { return S_OK; }
-  STDMETHODIMP RemoveMenus(HMENU) override { return E_NOTIMPL; }
-  STDMETHODIMP SetStatusText(LPCOLESTR) override { return S_OK; }
-  STDMETHODIMP EnableModeless(BOOL) override { return S_OK; }
-  STDMETHODIMP TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
+STDMETHODIMP PaneEvents::QueryInterface(REFIID iid, void** object) {
+  if (object == nullptr) return E_POINTER;
+  if (iid == IID_IUnknown || iid == IID_IDispatch || iid == DIID_DWebBrowserEvents2) {
+    *object = static_cast<IDispatch*>(this);
+    AddRef();
+    return S_OK;
+  }
+  *object = nullptr;
+  return E_NOINTERFACE;
+}
 
- private:
-  ~PaneSite() = default;
+STDMETHODIMP_(ULONG) PaneEvents::AddRef() { return ++references_; }
 
-  std::atomic<ULONG> references_{1};
-  HWND parent_;
-  RECT bounds_;
-};
+STDMETHODIMP_(ULONG) PaneEvents::Release() {
+  const ULONG left = --references_;
+  if (left == 0) delete this;
+  return left;
+}
+
+STDMETHODIMP PaneEvents::GetTypeInfoCount(UINT* count) {
+  if (count == nullptr) return E_POINTER;
+  *count = 0;
+  return S_OK;
+}
+STDMETHODIMP PaneEvents::GetTypeInfo(UINT, LCID, ITypeInfo**) { return E_NOTIMPL; }
+STDMETHODIMP PaneEvents::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) { return E_NOTIMPL; }
+
+bool PaneEvents::FromTop(const VARIANT& sender) const {
+  if (top_ == nullptr || sender.vt != VT_DISPATCH || sender.pdispVal == nullptr) return false;
+  ComPtr<IUnknown> identity;
+  return SUCCEEDED(sender.pdispVal->QueryInterface(IID_PPV_ARGS(identity.GetAddressOf()))) &&
+         identity.Get() == top_;
+}
+
+namespace {
+
+// The value behind an event argument, which the control passes by reference or by value.
+const VARIANT& Deref(const VARIANT& argument) {
+  return argument.vt == (VT_BYREF | VT_VARIANT) && argument.pvarVal != nullptr ? *argument.pvarVal
+                                                                               : argument;
+}
+
+std::string NavigationFailure(const VARIANT& url, const VARIANT& status) {
+  std::string detail = url.vt == VT_BSTR && url.bstrVal != nullptr ? Narrow(url.bstrVal) : "";
+  const long code = status.vt == VT_I4 ? status.lVal : 0;
+  // A web server's answer comes as its HTTP status, anything else as an HRESULT.
+  detail += code > 0 && code < 1000 ? ": HTTP " + std::to_string(code)
+                                    : ": " + HresultText(static_cast<HRESULT>(code));
+  return detail;
+}
+
+}  // namespace
+
+STDMETHODIMP PaneEvents::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* parameters, VARIANT*,
+                                EXCEPINFO*, UINT*) {
+  if (parameters == nullptr || listener_ == nullptr) return S_OK;
+  // The arguments come last first: rgvarg[0] is the last one.
+  const VARIANTARG* arguments = parameters->rgvarg;
+  if (id == DISPID_DOCUMENTCOMPLETE && parameters->cArgs == 2 && FromTop(arguments[1])) {
+    PaneListener* listener = listener_;
+    const Pane pane = pane_;
+    Guarded([listener, pane] { listener->PageLoaded(pane); });
+  } else if (id == DISPID_NAVIGATEERROR && parameters->cArgs == 5 && FromTop(arguments[4])) {
+    // NavigateError(pDisp, URL, TargetFrameName, StatusCode, Cancel)
+    const VARIANT& status = Deref(arguments[1]);
+    // "Class not registered": the file was read, but no engine is there to show HTML. Windows
+    // always has one; Wine without its Gecko package has none and says this for every page, so
+    // the panes stay empty and there is nothing wrong with the page file to report.
+    if (status.vt == VT_I4 && status.lVal == REGDB_E_CLASSNOTREG) return S_OK;
+    // No error page of the engine's own: the user is told in a message box.
+    if (arguments[0].vt == (VT_BYREF | VT_BOOL) && arguments[0].pboolVal != nullptr) {
+      *arguments[0].pboolVal = VARIANT_TRUE;
+    }
+    PaneListener* listener = listener_;
+    const Pane pane = pane_;
+    Guarded([listener, pane, &arguments, &status] {
+      listener->PageLoadFailed(pane, NavigationFailure(Deref(arguments[3]), status));
+    });
+  }
+  return S_OK;
+}
 
 namespace {
 
@@ -125,12 +272,36 @@ std::string StepFailure(const char* step, HRESULT hr) {
   return std::string(step) + ": " + HresultText(hr);
 }
 
+// The control sizes itself from the site's rectangle; setting the four again pins the exact
+// place even where a version of the control rounds or pads it.
+HRESULT PinPlace(IWebBrowser2* browser, const RECT& bounds, const char** step) {
+  const struct {
+    HRESULT (STDMETHODCALLTYPE IWebBrowser2::*set)(long);
+    long value;
+    const char* name;
+  } placement[] = {
+      {&IWebBrowser2::put_Left, bounds.left, "IWebBrowser2::put_Left"},
+      {&IWebBrowser2::put_Top, bounds.top, "IWebBrowser2::put_Top"},
+      {&IWebBrowser2::put_Width, bounds.right - bounds.left, "IWebBrowser2::put_Width"},
+      {&IWebBrowser2::put_Height, bounds.bottom - bounds.top, "IWebBrowser2::put_Height"}};
+  for (const auto& place : placement) {
+    const HRESULT hr = (browser->*place.set)(place.value);
+    if (FAILED(hr)) {
+      *step = place.name;
+      return hr;
+    }
+  }
+  return S_OK;
+}
+
 }  // namespace
 
-std::unique_ptr<BrowserPane> BrowserPane::Create(HWND parent, const RECT& bounds,
+std::unique_ptr<BrowserPane> BrowserPane::Create(HWND parent, const RECT& bounds, Pane pane_id,
+                                                 Trust trust, PaneListener& listener,
                                                  std::string* error) {
   std::unique_ptr<BrowserPane> pane(new BrowserPane());
-  pane->site_.Attach(new PaneSite(parent, bounds));
+  pane->site_.Attach(new PaneSite(parent, bounds, trust, &listener));
+  pane->events_.Attach(new PaneEvents(pane_id, &listener));
   IOleClientSite* site = pane->site_.Get();
 
   HRESULT hr = CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER,
@@ -161,23 +332,38 @@ std::unique_ptr<BrowserPane> BrowserPane::Create(HWND parent, const RECT& bounds
     *error = StepFailure("QueryInterface(IWebBrowser2)", hr);
     return nullptr;
   }
-  // The control sizes itself from the site's rectangle; setting the four again pins the exact
-  // place even where a version of the control rounds or pads it.
-  const struct {
-    HRESULT (STDMETHODCALLTYPE IWebBrowser2::*set)(long);
-    long value;
-    const char* name;
-  } placement[] = {
-      {&IWebBrowser2::put_Left, bounds.left, "IWebBrowser2::put_Left"},
-      {&IWebBrowser2::put_Top, bounds.top, "IWebBrowser2::put_Top"},
-      {&IWebBrowser2::put_Width, bounds.right - bounds.left, "IWebBrowser2::put_Width"},
-      {&IWebBrowser2::put_Height, bounds.bottom - bounds.top, "IWebBrowser2::put_Height"}};
-  for (const auto& step : placement) {
-    hr = (pane->browser_.Get()->*step.set)(step.value);
+  const char* step = "";
+  hr = PinPlace(pane->browser_.Get(), bounds, &step);
+  if (FAILED(hr)) {
+    *error = StepFailure(step, hr);
+    return nullptr;
+  }
+  if (trust == Trust::kForeignContent) {
+    // No box of the engine's own (script errors, and what IDocHostShowUI does not see, such as
+    // prompt()) for what the side panel frames.
+    hr = pane->browser_->put_Silent(VARIANT_TRUE);
     if (FAILED(hr)) {
-      *error = StepFailure(step.name, hr);
+      *error = StepFailure("IWebBrowser2::put_Silent", hr);
       return nullptr;
     }
+  }
+  ComPtr<IUnknown> top;
+  ComPtr<IConnectionPointContainer> points;
+  hr = pane->object_.As(&top);
+  if (SUCCEEDED(hr)) hr = pane->browser_.As(&points);
+  if (SUCCEEDED(hr)) {
+    hr = points->FindConnectionPoint(DIID_DWebBrowserEvents2, pane->connection_.GetAddressOf());
+  }
+  if (FAILED(hr)) {
+    *error = StepFailure("IConnectionPointContainer::FindConnectionPoint(DWebBrowserEvents2)", hr);
+    return nullptr;
+  }
+  pane->events_->set_top(top.Get());
+  hr = pane->connection_->Advise(static_cast<IDispatch*>(pane->events_.Get()), &pane->cookie_);
+  if (FAILED(hr)) {
+    pane->connection_.Reset();
+    *error = StepFailure("IConnectionPoint::Advise(DWebBrowserEvents2)", hr);
+    return nullptr;
   }
   return pane;
 }
@@ -185,9 +371,14 @@ std::unique_ptr<BrowserPane> BrowserPane::Create(HWND parent, const RECT& bounds
 BrowserPane::~BrowserPane() {
   // The control's own order, each step run whatever the one before returned (each releases
   // something of its own, and nobody is left to tell about a failure while the window goes):
-  // stop loading; leave the active states, UI first; detach our site BEFORE Close, because the
-  // control may drop its last references during Close and call back into a site that is half
-  // gone (SumatraPDF's HtmlWindow does the same); then Close and let go.
+  // first nothing reaches the window any more (site and events detached, the events
+  // disconnected); stop loading; leave the active states, UI first; detach our site BEFORE
+  // Close, because the control may drop its last references during Close and call back into a
+  // site that is half gone (SumatraPDF's HtmlWindow does the same); then Close and let go.
+  site_->Detach();
+  events_->Detach();
+  if (connection_) connection_->Unadvise(cookie_);
+  connection_.Reset();
   if (browser_) browser_->Stop();
   if (in_place_) {
     ComPtr<IOleInPlaceObject> in_place;
@@ -202,6 +393,7 @@ BrowserPane::~BrowserPane() {
   }
   browser_.Reset();
   object_.Reset();
+  events_.Reset();
   site_.Reset();
 }
 
@@ -212,6 +404,29 @@ Status BrowserPane::Navigate(const std::wstring& target) {
   VariantInit(&empty);
   const HRESULT hr = browser_->Navigate(address.get(), &empty, &empty, &empty, &empty);
   if (FAILED(hr)) return Status::Failure(StepFailure("IWebBrowser2::Navigate", hr));
+  return Status::Ok();
+}
+
+Status BrowserPane::Place(const RECT& bounds) {
+  site_->set_bounds(bounds);
+  ComPtr<IOleInPlaceObject> in_place;
+  HRESULT hr = object_.As(&in_place);
+  if (SUCCEEDED(hr)) hr = in_place->SetObjectRects(&bounds, &bounds);
+  if (FAILED(hr)) return Status::Failure(StepFailure("IOleInPlaceObject::SetObjectRects", hr));
+  const char* step = "";
+  hr = PinPlace(browser_.Get(), bounds, &step);
+  if (FAILED(hr)) return Status::Failure(StepFailure(step, hr));
+  return Status::Ok();
+}
+
+Status BrowserPane::Zoom(int percent) {
+  VARIANT zoom;
+  VariantInit(&zoom);
+  zoom.vt = VT_I4;
+  zoom.lVal = percent;
+  const HRESULT hr =
+      browser_->ExecWB(OLECMDID_OPTICAL_ZOOM, OLECMDEXECOPT_DONTPROMPTUSER, &zoom, nullptr);
+  if (FAILED(hr)) return Status::Failure(StepFailure("IWebBrowser2::ExecWB(OPTICAL_ZOOM)", hr));
   return Status::Ok();
 }
 

@@ -1,11 +1,19 @@
 // The main window with the plain Win32 API: one window class, the menu from the resources, and
 // `this` stored on WM_NCCREATE so the window procedure reaches the object. The window keeps its
-// fixed layout: the panes are placed once and never moved when the window is resized.
+// fixed layout: the panes never move when the window is resized.
+//
+// The program is per-monitor DPI aware (the manifest): the client area and the panes are the
+// layout's sizes scaled to the density of the window's monitor, and again whenever the window
+// moves to a monitor of another density (WM_DPICHANGED). The pages follow through IE's optical
+// zoom rather than DOCHOSTUIFLAG_DPI_AWARE: that flag scales by the system's density, fixed at
+// start-up, so a page would stay at the wrong size on a second monitor; the zoom is set per pane
+// and changes with the window.
 #include "shell/win32/main_window.h"
 
 #include <exception>
 #include <type_traits>
 
+#include "shell/core/browser_command.h"
 #include "shell/core/layout.h"
 #include "shell/core/messages.h"
 #include "shell/win32/resource.h"
@@ -19,8 +27,31 @@ constexpr DWORD kStyle =
     WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = 0;
 
-RECT BoundsOf(const PanePlace& place) {
-  return {place.x, place.y, place.x + place.width, place.y + place.height};
+RECT BoundsOf(const PanePlace& place, int dpi) {
+  const PanePlace scaled = ScaledPlace(place, dpi);
+  return {scaled.x, scaled.y, scaled.x + scaled.width, scaled.y + scaled.height};
+}
+
+// A function of user32.dll that older Windows lacks, or nullptr.
+template <typename Function>
+Function User32Function(const char* name) {
+  const FARPROC found = GetProcAddress(GetModuleHandleW(L"user32.dll"), name);
+  // Through void (*)(), which converts to any function pointer type without a warning.
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(found));
+}
+
+// The density of the window's monitor (Windows 10 1607 and later), or the system's before that.
+int DpiOf(HWND hwnd) {
+  using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
+  static const auto get_dpi_for_window = User32Function<GetDpiForWindowFunction>("GetDpiForWindow");
+  if (get_dpi_for_window != nullptr) {
+    const UINT dpi = get_dpi_for_window(hwnd);
+    if (dpi != 0) return static_cast<int>(dpi);
+  }
+  HDC screen = GetDC(nullptr);
+  const int dpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
+  if (screen != nullptr) ReleaseDC(nullptr, screen);
+  return dpi > 0 ? dpi : kBaseDpi;
 }
 
 struct MenuDeleter {
@@ -48,16 +79,19 @@ bool RegisterWindowClass(HINSTANCE instance, WNDPROC procedure, std::string* err
   return true;
 }
 
-// The outer size that gives the fixed client area, placed in the middle of the work area.
-void PlaceCentred(HWND hwnd) {
+// The outer size that gives the fixed client area at `dpi`, placed in the middle of the work
+// area.
+void PlaceCentred(HWND hwnd, int dpi) {
   RECT client = {};
   RECT outer = {};
   GetClientRect(hwnd, &client);
   GetWindowRect(hwnd, &outer);
   // Measured rather than computed, so a menu bar or border of another height still leaves the
   // client area exactly its size.
-  const int width = (outer.right - outer.left) + kClientWidth - (client.right - client.left);
-  const int height = (outer.bottom - outer.top) + kClientHeight - (client.bottom - client.top);
+  const int width =
+      (outer.right - outer.left) + ScaleToDpi(kClientWidth, dpi) - (client.right - client.left);
+  const int height =
+      (outer.bottom - outer.top) + ScaleToDpi(kClientHeight, dpi) - (client.bottom - client.top);
   RECT work = {};
   SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
   const int x = work.left + ((work.right - work.left) - width) / 2;
@@ -97,15 +131,21 @@ std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance, std::string* 
     return nullptr;
   }
   menu.release();  // the window owns it now
-  PlaceCentred(window->hwnd_);
+  window->dpi_ = DpiOf(window->hwnd_);
+  PlaceCentred(window->hwnd_, window->dpi_);
 
   std::string reason;
-  window->web_browser1_ = BrowserPane::Create(window->hwnd_, BoundsOf(kWebBrowser1Place), &reason);
+  window->web_browser1_ =
+      BrowserPane::Create(window->hwnd_, BoundsOf(kWebBrowser1Place, window->dpi_),
+                          Pane::kWebBrowser1, Trust::kOwnPage, *window, &reason);
   if (!window->web_browser1_) {
     *error = std::string(kWebBrowser1Place.name) + ": " + reason;
     return nullptr;
   }
-  window->web_browser2_ = BrowserPane::Create(window->hwnd_, BoundsOf(kWebBrowser2Place), &reason);
+  // The side panel frames a widget from elsewhere.
+  window->web_browser2_ =
+      BrowserPane::Create(window->hwnd_, BoundsOf(kWebBrowser2Place, window->dpi_),
+                          Pane::kWebBrowser2, Trust::kForeignContent, *window, &reason);
   if (!window->web_browser2_) {
     *error = std::string(kWebBrowser2Place.name) + ": " + reason;
     return nullptr;
@@ -127,11 +167,17 @@ void MainWindow::Show() {
   UpdateWindow(hwnd_);
 }
 
-Status MainWindow::Navigate(Pane pane, const std::string& path) {
-  BrowserPane* target = pane == Pane::kWebBrowser1 ? web_browser1_.get() : web_browser2_.get();
+BrowserPane* MainWindow::pane(Pane which) const {
+  return which == Pane::kWebBrowser1 ? web_browser1_.get() : web_browser2_.get();
+}
+
+Status MainWindow::Navigate(Pane which, const std::string& path) {
+  BrowserPane* target = pane(which);
   if (target == nullptr)
     return Status::Failure("IWebBrowser2::Navigate: " + ErrorText(ERROR_INVALID_HANDLE));
-  return target->Navigate(Widen(path));
+  // As a URL: given the bare path, the control would read a "#" in a folder's name as the start
+  // of a fragment, and "%" as an escape.
+  return target->Navigate(Widen(FileUrl(path)));
 }
 
 void MainWindow::Quit() { PostQuitMessage(0); }
@@ -142,6 +188,33 @@ bool MainWindow::TranslateAccelerator(MSG* message) {
     if (pane != nullptr && pane->TranslateAccelerator(message)) return true;
   }
   return false;
+}
+
+void MainWindow::FitPanesToDpi() {
+  for (const PanePlace& place : kPanePlaces) {
+    BrowserPane* target = pane(place.pane);
+    if (target == nullptr) continue;
+    // Neither can fail with the control in place; a page not loaded yet is zoomed once it is.
+    target->Place(BoundsOf(place, dpi_)).IgnoreError();
+    target->Zoom(ScaleToDpi(100, dpi_)).IgnoreError();
+  }
+}
+
+void MainWindow::PageLoaded(Pane which) {
+  // Each new page starts at the engine's own size.
+  if (dpi_ != kBaseDpi && pane(which) != nullptr) {
+    pane(which)->Zoom(ScaleToDpi(100, dpi_)).IgnoreError();
+  }
+  if (form_ != nullptr) form_->PageLoaded(which);
+}
+
+void MainWindow::PageLoadFailed(Pane which, const std::string& detail) {
+  if (form_ != nullptr) form_->PageLoadFailed(which, detail);
+}
+
+void MainWindow::Alert(const std::string& message) {
+  // The page waits until the box is closed, as for the engine's own alert.
+  MessageBoxW(hwnd_, Widen(message).c_str(), Widen(kCaption).c_str(), MB_OK | MB_ICONWARNING);
 }
 
 void MainWindow::DestroyPanes() {
@@ -196,10 +269,28 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       // The program never holds up a log-off or shut-down.
       return TRUE;
     case WM_ENDSESSION:
-      // The session ends: the process is ended once this returns, so the pages go now. It is not
-      // the user closing the window: no browser starts.
-      if (wparam && form_ != nullptr) form_->EndSession();
+      // The session ends (or an installer's restart manager asks the program to leave): the
+      // process may be ended as soon as this returns, so the pages go now. It is not the user
+      // closing the window: no browser starts. The program then ends by itself, which also
+      // dismisses a message box that was open.
+      if (wparam) {
+        if (form_ != nullptr) form_->EndSession();
+        PostQuitMessage(0);
+      }
       return 0;
+    case WM_DPICHANGED: {
+      // The window moved to a monitor of another density: Windows suggests the rectangle that
+      // keeps its place and its size in inches.
+      dpi_ = HIWORD(wparam);
+      const RECT* suggested = reinterpret_cast<const RECT*>(lparam);
+      if (suggested != nullptr) {
+        SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top,
+                     suggested->right - suggested->left, suggested->bottom - suggested->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+      }
+      FitPanesToDpi();
+      return 0;
+    }
     case WM_DESTROY:
       DestroyPanes();
       // Only a close by the user ends the message loop. A window torn down because start-up

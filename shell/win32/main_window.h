@@ -9,6 +9,7 @@
 #include <string>
 
 #include "shell/core/form1.h"
+#include "shell/core/layout.h"
 #include "shell/core/platform.h"
 #include "shell/win32/browser_pane.h"
 
@@ -17,7 +18,7 @@ namespace plq::win32 {
 // The menu bar: "主页" (IDM_HOMEPAGE) and "关于" (IDM_ABOUT), plain entries with no submenu.
 HMENU CreateMenuBar();
 
-class MainWindow final : public plq::MainWindow {
+class MainWindow final : public plq::MainWindow, private PaneListener {
  public:
   // Creates the window, hidden, with both panes in place. Returns nothing on failure, with the
   // technical reason in `error`.
@@ -46,10 +47,20 @@ class MainWindow final : public plq::MainWindow {
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
   void DestroyPanes();
+  BrowserPane* pane(Pane which) const;
+  // Puts both panes at their places for the window's density, and scales their pages to match.
+  void FitPanesToDpi();
+
+  // PaneListener
+  void PageLoaded(Pane pane) override;
+  void PageLoadFailed(Pane pane, const std::string& detail) override;
+  void Alert(const std::string& message) override;
 
   HWND hwnd_ = nullptr;
   Form1* form_ = nullptr;
   bool closing_ = false;
+  // The density of the monitor the window is on, in dots per inch.
+  int dpi_ = kBaseDpi;
   std::unique_ptr<BrowserPane> web_browser1_;
   std::unique_ptr<BrowserPane> web_browser2_;
 };

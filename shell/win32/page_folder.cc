@@ -241,7 +241,16 @@ Status PageFolder::Open(const std::string& path, FolderKind kind,
       }
       return Status::Failure(Failed("CreateFileW", error));
     }
-    const Status judged = CheckFolderFacts(kind, FactsOf(handle));
+    FolderFacts facts = FactsOf(handle);
+    // Wine opens what a Unix symbolic link points to even when asked for the link itself, and
+    // its handle then speaks for the target; the name still says it is a link. Held without
+    // FILE_SHARE_DELETE, the entry cannot be swapped meanwhile: the name names what was opened.
+    const DWORD by_name = GetFileAttributesW(wide.c_str());
+    if (facts.found == FolderFacts::Found::kFolder && by_name != INVALID_FILE_ATTRIBUTES &&
+        (by_name & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+      facts.found = FolderFacts::Found::kLink;
+    }
+    const Status judged = CheckFolderFacts(kind, facts);
     if (!judged.ok()) {
       CloseHandle(handle);
       return judged;

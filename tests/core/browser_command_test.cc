@@ -43,6 +43,42 @@ TEST(AddressWithSchemeTest, BareHostsGetHttp) {
   }
 }
 
+TEST(FileUrlTest, WindowsPathsBecomeUrlsThatNameExactlyTheFile) {
+  const struct {
+    std::string path;
+    std::string expected;
+  } cases[] = {
+      // The core's own page paths: the folder, then "/" and the file name.
+      {"C:\\Program Files\\plqcalc/plqclear.htm",
+       "file:///C:/Program%20Files/plqcalc/plqclear.htm"},
+      {"C:\\/plqclear.htm", "file:///C:/plqclear.htm"},
+      {"D:\\/1.htm", "file:///D:/1.htm"},
+      {"C:\\a\\\\b//c", "file:///C:/a/b/c"},
+      // What IE would take for a fragment, an escape or a query is encoded.
+      {"C:\\x#1/plqclear.htm", "file:///C:/x%231/plqclear.htm"},
+      {"C:\\100%/1.htm", "file:///C:/100%25/1.htm"},
+      {"C:\\%41/1.htm", "file:///C:/%2541/1.htm"},
+      {"C:\\a b\\c?d/1.htm", "file:///C:/a%20b/c%3Fd/1.htm"},
+      {"C:\\\"<>[]^`{|}/1.htm", "file:///C:/%22%3C%3E%5B%5D%5E%60%7B%7C%7D/1.htm"},
+      {std::string("C:\\tab\tnl\nnul") + '\0' + "del\x7F/1.htm",
+       "file:///C:/tab%09nl%0Anul%00del%7F/1.htm"},
+      // What a URL's path may hold stays.
+      {"C:\\a-b._~!$&'()*+,;=:@/1.htm", "file:///C:/a-b._~!$&'()*+,;=:@/1.htm"},
+      // Characters beyond ASCII stay as they are (IE reads escaped bytes in the ANSI code page).
+      {"C:\\程序 文件夹/plqclear.htm", "file:///C:/程序%20文件夹/plqclear.htm"},
+      {"C:\\Ünïcödé\xF0\x9F\x93\x85/1.htm", "file:///C:/Ünïcödé\xF0\x9F\x93\x85/1.htm"},
+      // Network shares: the server is the host.
+      {"\\\\server\\share\\dir/plqclear.htm", "file://server/share/dir/plqclear.htm"},
+      {"\\\\server\\share #2/1.htm", "file://server/share%20%232/1.htm"},
+      // Long-path forms.
+      {"\\\\?\\C:\\dir/1.htm", "file:///C:/dir/1.htm"},
+      {"\\\\?\\UNC\\server\\share/1.htm", "file://server/share/1.htm"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(FileUrl(c.path), c.expected) << c.path;
+  }
+}
+
 TEST(AddressesTest, TheExitPageAndTheWidgetCarryOneAffiliateId) {
   // The publisher is paid through both: one identifier, of the form mm_<n>_<n>_<n>.
   const std::regex pid("[?&]pid=(mm_[0-9]+_[0-9]+_[0-9]+)&");

@@ -1,46 +1,95 @@
-// A test's eyes inside Wine, where X11 sees only the virtual desktop:
-//   window_probe window CAPTION   prints the window's client size, its frame buttons and, for
-//                                 each menu bar entry, the entry's text and its centre in
+// A test's eyes and hands inside Wine, where X11 sees only the virtual desktop:
+//   window_probe window CAPTION [OTHER]  waits for the program's main window captioned CAPTION
+//                                 (other than the window OTHER) to be visible and describes it
+//                                 as `describe` does
+//   window_probe describe HWND    prints the window's handle, its process id, its density, its
+//                                 client size, its frame buttons, each child window's rectangle
+//                                 in client coordinates ("pane x y width height", from the left),
+//                                 for each menu bar entry the entry's text and its centre in
 //                                 screen coordinates, and a point on the caption
+//   window_probe move HWND X Y    moves the window's top left corner to X Y
+//   window_probe endsession HWND ENDING  sends WM_QUERYENDSESSION and prints the answer, then
+//                                 WM_ENDSESSION with wParam ENDING (1: the session ends)
+//   window_probe quit HWND        posts WM_QUIT to the window's thread, as if from outside
+//   window_probe dpichanged HWND DPI  sends WM_DPICHANGED for DPI with the rectangle Windows
+//                                 would suggest (the same place, the size scaled), and prints it
 //   window_probe message CAPTION  prints the text of the message box captioned CAPTION and
 //                                 presses its OK button
 //   window_probe watch FOLDER LOG N  appends the name of each file removed from FOLDER to LOG,
 //                                 one per line, after first writing "ready"; stops after N
 //                                 removals or 60 s
+// The probe is per-monitor DPI aware, so it sees every window's true pixels.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "shell/win32/main_window.h"
 
 namespace {
 
+template <typename Function>
+Function User32Function(const char* name) {
+  const FARPROC found = GetProcAddress(GetModuleHandleW(L"user32.dll"), name);
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(found));
+}
+
+void BecomeDpiAware() {
+  using SetContextFunction = BOOL(WINAPI*)(HANDLE);
+  const auto set_context = User32Function<SetContextFunction>("SetProcessDpiAwarenessContext");
+  // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
+  if (set_context == nullptr || !set_context(reinterpret_cast<HANDLE>(-4))) SetProcessDPIAware();
+}
+
+int DpiOf(HWND hwnd) {
+  using GetDpiFunction = UINT(WINAPI*)(HWND);
+  const auto get_dpi = User32Function<GetDpiFunction>("GetDpiForWindow");
+  return get_dpi != nullptr ? static_cast<int>(get_dpi(hwnd)) : 96;
+}
+
+HWND HandleFrom(const wchar_t* text) {
+  return reinterpret_cast<HWND>(static_cast<INT_PTR>(_wtoi64(text)));
+}
+
 // Another process's menu cannot be measured under Wine, so the same menu, made by the program's
 // own code, is laid out in a hidden twin window of the same style and size; its entries sit at
 // the same offsets from the window's corner.
-int Window(const wchar_t* caption) {
-  // The window exists, hidden, before the start-up routine shows it.
-  HWND hwnd = nullptr;
-  for (int attempt = 0; attempt < 200; ++attempt) {
-    hwnd = FindWindowW(nullptr, caption);
-    if (hwnd != nullptr && IsWindowVisible(hwnd)) break;
-    Sleep(50);
-  }
-  if (hwnd == nullptr) {
-    std::fprintf(stderr, "no window with that caption\n");
+int Describe(HWND hwnd) {
+  if (!IsWindow(hwnd)) {
+    std::fprintf(stderr, "no such window\n");
     return 1;
   }
+  DWORD process = 0;
+  GetWindowThreadProcessId(hwnd, &process);
   RECT client = {};
   RECT outer = {};
   GetClientRect(hwnd, &client);
   GetWindowRect(hwnd, &outer);
   const DWORD style = static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE));
+  std::printf("hwnd %lld\n", static_cast<long long>(reinterpret_cast<INT_PTR>(hwnd)));
+  std::printf("pid %lu\n", process);
+  std::printf("dpi %d\n", DpiOf(hwnd));
   std::printf("client %ld %ld\n", client.right - client.left, client.bottom - client.top);
   std::printf("outer %ld %ld %ld %ld\n", outer.left, outer.top, outer.right, outer.bottom);
   std::printf("minimize %d maximize %d sizable %d visible %d\n", (style & WS_MINIMIZEBOX) != 0,
               (style & WS_MAXIMIZEBOX) != 0, (style & WS_THICKFRAME) != 0,
               (style & WS_VISIBLE) != 0);
+  std::vector<RECT> children;
+  for (HWND child = GetWindow(hwnd, GW_CHILD); child != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    RECT place = {};
+    GetWindowRect(child, &place);
+    MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&place), 2);
+    children.push_back(place);
+  }
+  std::sort(children.begin(), children.end(),
+            [](const RECT& a, const RECT& b) { return a.left < b.left; });
+  for (const RECT& place : children) {
+    std::printf("pane %ld %ld %ld %ld\n", place.left, place.top, place.right - place.left,
+                place.bottom - place.top);
+  }
 
   HMENU menu = plq::win32::CreateMenuBar();
   if (menu == nullptr) {
@@ -72,6 +121,91 @@ int Window(const wchar_t* caption) {
   }
   DestroyWindow(twin);
   return 0;
+}
+
+struct Search {
+  const wchar_t* caption;
+  HWND other;
+  HWND found;
+};
+
+BOOL CALLBACK Visit(HWND hwnd, LPARAM context) {
+  auto* search = reinterpret_cast<Search*>(context);
+  wchar_t text[256] = {};
+  GetWindowTextW(hwnd, text, 256);
+  wchar_t window_class[64] = {};
+  GetClassNameW(hwnd, window_class, 64);
+  // The program's main window, not a message box of the same caption.
+  if (hwnd != search->other && IsWindowVisible(hwnd) && lstrcmpW(text, search->caption) == 0 &&
+      lstrcmpW(window_class, L"plqcalc.Form1") == 0) {
+    search->found = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+int Window(const wchar_t* caption, HWND other) {
+  // The window exists, hidden, before the start-up routine shows it.
+  Search search = {caption, other, nullptr};
+  for (int attempt = 0; attempt < 200 && search.found == nullptr; ++attempt) {
+    EnumWindows(Visit, reinterpret_cast<LPARAM>(&search));
+    if (search.found == nullptr) Sleep(50);
+  }
+  if (search.found == nullptr) {
+    std::fprintf(stderr, "no window with that caption\n");
+    return 1;
+  }
+  return Describe(search.found);
+}
+
+int Move(HWND hwnd, int x, int y) {
+  return SetWindowPos(hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE) ? 0
+                                                                                             : 1;
+}
+
+int EndSession(HWND hwnd, bool ending) {
+  DWORD_PTR answer = 0;
+  if (!SendMessageTimeoutW(hwnd, WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, 20000, &answer)) return 1;
+  std::printf("query %d\n", answer != 0);
+  std::fflush(stdout);
+  DWORD_PTR ignored = 0;
+  return SendMessageTimeoutW(hwnd, WM_ENDSESSION, ending, 0, SMTO_NORMAL, 20000, &ignored) ? 0 : 1;
+}
+
+int Quit(HWND hwnd) {
+  const DWORD thread = GetWindowThreadProcessId(hwnd, nullptr);
+  return thread != 0 && PostThreadMessageW(thread, WM_QUIT, 0, 0) ? 0 : 1;
+}
+
+// The RECT that goes with WM_DPICHANGED must be in the program's own memory: Windows passes
+// this message's pointer between processes as it is.
+int DpiChanged(HWND hwnd, int dpi) {
+  RECT outer = {};
+  GetWindowRect(hwnd, &outer);
+  const int old_dpi = DpiOf(hwnd);
+  const RECT suggested = {outer.left, outer.top,
+                          outer.left + MulDiv(outer.right - outer.left, dpi, old_dpi),
+                          outer.top + MulDiv(outer.bottom - outer.top, dpi, old_dpi)};
+  std::printf("suggested %ld %ld %ld %ld\n", suggested.left, suggested.top, suggested.right,
+              suggested.bottom);
+  std::fflush(stdout);
+  DWORD process_id = 0;
+  GetWindowThreadProcessId(hwnd, &process_id);
+  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, process_id);
+  if (process == nullptr) return 1;
+  void* remote = VirtualAllocEx(process, nullptr, sizeof suggested, MEM_COMMIT, PAGE_READWRITE);
+  int status = 1;
+  if (remote != nullptr &&
+      WriteProcessMemory(process, remote, &suggested, sizeof suggested, nullptr)) {
+    DWORD_PTR ignored = 0;
+    if (SendMessageTimeoutW(hwnd, WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                            reinterpret_cast<LPARAM>(remote), SMTO_NORMAL, 20000, &ignored)) {
+      status = 0;
+    }
+  }
+  if (remote != nullptr) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  CloseHandle(process);
+  return status;
 }
 
 // The text of the message box captioned CAPTION, once it shows; then presses its OK button.
@@ -157,11 +291,23 @@ int Watch(const wchar_t* folder, const wchar_t* log_path, int wanted) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  BecomeDpiAware();
   const std::wstring mode = argc > 1 ? argv[1] : L"";
-  if (mode == L"window" && argc == 3) return Window(argv[2]);
+  if (mode == L"window" && (argc == 3 || argc == 4)) {
+    return Window(argv[2], argc == 4 ? HandleFrom(argv[3]) : nullptr);
+  }
+  if (mode == L"describe" && argc == 3) return Describe(HandleFrom(argv[2]));
+  if (mode == L"move" && argc == 5)
+    return Move(HandleFrom(argv[2]), _wtoi(argv[3]), _wtoi(argv[4]));
+  if (mode == L"endsession" && argc == 4)
+    return EndSession(HandleFrom(argv[2]), _wtoi(argv[3]) != 0);
+  if (mode == L"quit" && argc == 3) return Quit(HandleFrom(argv[2]));
+  if (mode == L"dpichanged" && argc == 4) return DpiChanged(HandleFrom(argv[2]), _wtoi(argv[3]));
   if (mode == L"message" && argc == 3) return Message(argv[2]);
   if (mode == L"watch" && argc == 5) return Watch(argv[2], argv[3], _wtoi(argv[4]));
   std::fprintf(stderr,
-               "usage: window_probe window CAPTION | message CAPTION | watch FOLDER LOG COUNT\n");
+               "usage: window_probe window CAPTION [OTHER] | describe HWND | move HWND X Y |\n"
+               "  endsession HWND ENDING | quit HWND | dpichanged HWND DPI | message CAPTION |\n"
+               "  watch FOLDER LOG COUNT\n");
   return 2;
 }

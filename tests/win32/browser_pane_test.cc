@@ -1,0 +1,239 @@
+// The browser panes under Wine, with no page engine (Wine renders no HTML without Gecko): what
+// each pane's site answers when a page asks to show a box, and the page load failures the pane
+// reports from its events (the WebBrowser control, ieframe, runs in full here).
+#include "shell/win32/browser_pane.h"
+
+#include <exdispid.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "shell/core/browser_command.h"
+#include "shell/win32/text.h"
+#include "tests/core/fakes.h"
+
+namespace plq::win32 {
+namespace {
+
+namespace fs = std::filesystem;
+using Microsoft::WRL::ComPtr;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using ::testing::StartsWith;
+
+class RecordingListener final : public PaneListener {
+ public:
+  void PageLoaded(Pane pane) override { loaded.push_back(pane); }
+  void PageLoadFailed(Pane pane, const std::string& detail) override {
+    failed.push_back(std::to_string(static_cast<int>(pane)) + " " + detail);
+  }
+  void Alert(const std::string& message) override { alerts.push_back(message); }
+
+  std::vector<Pane> loaded;
+  std::vector<std::string> failed;
+  std::vector<std::string> alerts;
+};
+
+int ThreadWindows() {
+  int count = 0;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND, LPARAM counter) {
+        ++*reinterpret_cast<int*>(counter);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&count));
+  return count;
+}
+
+class OleTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr))); }
+  void TearDown() override { OleUninitialize(); }
+};
+
+using PaneSiteTest = OleTest;
+
+TEST_F(PaneSiteTest, APagesBoxesAreAnsweredByThePanesTrust) {
+  // The engine's MessageBox flags: alert() is MB_OK, confirm() MB_OKCANCEL.
+  constexpr DWORD kAlert = MB_OK | MB_ICONEXCLAMATION;
+  constexpr DWORD kConfirm = MB_OKCANCEL | MB_ICONQUESTION;
+  const struct {
+    const char* name;
+    Trust trust;
+    DWORD type;
+    LRESULT answer;
+    bool shown_as_the_programs;
+  } cases[] = {
+      {"calculator alert", Trust::kOwnPage, kAlert, IDOK, true},
+      {"calculator confirm", Trust::kOwnPage, kConfirm, IDCANCEL, false},
+      {"side panel alert", Trust::kForeignContent, kAlert, IDOK, false},
+      {"side panel confirm", Trust::kForeignContent, kConfirm, IDCANCEL, false},
+      {"side panel yes/no", Trust::kForeignContent, MB_YESNO, IDCANCEL, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    RecordingListener listener;
+    ComPtr<PaneSite> site;
+    site.Attach(new PaneSite(nullptr, RECT{0, 0, 10, 10}, c.trust, &listener));
+    ComPtr<IDocHostShowUI> show_ui;
+    ASSERT_EQ(site.As(&show_ui), S_OK);
+    const int windows_before = ThreadWindows();
+    wchar_t text[] = L"排卵 \"widget\"";
+    wchar_t caption[] = L"Message from webpage";
+    LRESULT answer = -1;
+    // S_OK: the engine shows no box of its own.
+    EXPECT_EQ(show_ui->ShowMessage(nullptr, text, caption, c.type, nullptr, 0, &answer), S_OK);
+    EXPECT_EQ(answer, c.answer);
+    if (c.shown_as_the_programs) {
+      EXPECT_THAT(listener.alerts, ElementsAre("排卵 \"widget\""));
+    } else {
+      EXPECT_THAT(listener.alerts, IsEmpty());
+    }
+    EXPECT_EQ(ThreadWindows(), windows_before) << "a window appeared";
+    // No help of the engine's own either.
+    EXPECT_EQ(show_ui->ShowHelp(nullptr, nullptr, 0, 0, POINT{0, 0}, nullptr), S_OK);
+    EXPECT_EQ(ThreadWindows(), windows_before) << "a window appeared";
+  }
+}
+
+TEST_F(PaneSiteTest, OnlyTheSidePanelsScriptErrorsAreKeptQuiet) {
+  const GUID doc_host = {
+      0xf38bc242, 0xb950, 0x11d1, {0x89, 0x18, 0x00, 0xc0, 0x4f, 0xc2, 0xc8, 0x36}};
+  const GUID other = {0x1, 0x2, 0x3, {0, 0, 0, 0, 0, 0, 0, 4}};
+  RecordingListener listener;
+  for (const Trust trust : {Trust::kOwnPage, Trust::kForeignContent}) {
+    ComPtr<PaneSite> site;
+    site.Attach(new PaneSite(nullptr, RECT{0, 0, 10, 10}, trust, &listener));
+    ComPtr<IOleCommandTarget> commands;
+    ASSERT_EQ(site.As(&commands), S_OK);
+    VARIANT out;
+    VariantInit(&out);
+    const HRESULT answered = commands->Exec(&doc_host, OLECMDID_SHOWSCRIPTERROR, 0, nullptr, &out);
+    if (trust == Trust::kForeignContent) {
+      // Handled (no box), and the widget's scripts keep running.
+      EXPECT_EQ(answered, S_OK);
+      EXPECT_EQ(out.vt, VT_BOOL);
+      EXPECT_EQ(out.boolVal, VARIANT_TRUE);
+    } else {
+      // The engine's own handling for the program's page.
+      EXPECT_EQ(answered, OLECMDERR_E_NOTSUPPORTED);
+    }
+    EXPECT_EQ(commands->Exec(&other, 1, 0, nullptr, nullptr), OLECMDERR_E_UNKNOWNGROUP);
+    EXPECT_EQ(commands->Exec(nullptr, OLECMDID_SHOWSCRIPTERROR, 0, nullptr, nullptr),
+              OLECMDERR_E_UNKNOWNGROUP);
+  }
+}
+
+// NavigateError as the control raises it: (pDisp, URL, TargetFrameName, StatusCode, Cancel),
+// last argument first.
+struct NavigateErrorCall {
+  NavigateErrorCall(IDispatch* sender, const wchar_t* address, long code) {
+    url.vt = VT_BSTR;
+    url.bstrVal = SysAllocString(address);
+    status.vt = VT_I4;
+    status.lVal = code;
+    frame.vt = VT_EMPTY;
+    arguments[0].vt = VT_BYREF | VT_BOOL;
+    arguments[0].pboolVal = &cancel;
+    arguments[1].vt = VT_BYREF | VT_VARIANT;
+    arguments[1].pvarVal = &status;
+    arguments[2].vt = VT_BYREF | VT_VARIANT;
+    arguments[2].pvarVal = &frame;
+    arguments[3].vt = VT_BYREF | VT_VARIANT;
+    arguments[3].pvarVal = &url;
+    arguments[4].vt = VT_DISPATCH;
+    arguments[4].pdispVal = sender;
+  }
+  ~NavigateErrorCall() { VariantClear(&url); }
+  void Send(IDispatch* sink) {
+    DISPPARAMS parameters = {arguments, nullptr, 5, 0};
+    sink->Invoke(DISPID_NAVIGATEERROR, IID_NULL, 0, DISPATCH_METHOD, &parameters, nullptr, nullptr,
+                 nullptr);
+  }
+
+  VARIANT url;
+  VARIANT status;
+  VARIANT frame;
+  VARIANT_BOOL cancel = VARIANT_FALSE;
+  VARIANTARG arguments[5];
+};
+
+TEST(PaneEventsTest, OnlyThePanesOwnPageFailingIsReported) {
+  RecordingListener listener;
+  ComPtr<PaneEvents> events;
+  events.Attach(new PaneEvents(Pane::kWebBrowser2, &listener));
+  ComPtr<PaneEvents> frame;  // any other object stands for a frame inside the page
+  frame.Attach(new PaneEvents(Pane::kWebBrowser2, nullptr));
+  ComPtr<IUnknown> top;
+  ASSERT_EQ(events.As(&top), S_OK);
+  events->set_top(top.Get());
+
+  NavigateErrorCall from_frame(frame.Get(), L"http://widget.example.com/",
+                               INET_E_RESOURCE_NOT_FOUND);
+  from_frame.Send(events.Get());
+  EXPECT_THAT(listener.failed, IsEmpty());
+  EXPECT_EQ(from_frame.cancel, VARIANT_FALSE);
+
+  NavigateErrorCall no_engine(events.Get(), L"file:///C:/x/1.htm", REGDB_E_CLASSNOTREG);
+  no_engine.Send(events.Get());
+  EXPECT_THAT(listener.failed, IsEmpty());
+
+  NavigateErrorCall missing(events.Get(), L"file:///C:/x/1.htm", INET_E_RESOURCE_NOT_FOUND);
+  missing.Send(events.Get());
+  NavigateErrorCall server(events.Get(), L"http://x.example.com/1.htm", 404);
+  server.Send(events.Get());
+  ASSERT_EQ(listener.failed.size(), 2u);
+  EXPECT_THAT(listener.failed[0], StartsWith("2 file:///C:/x/1.htm: "));
+  EXPECT_THAT(listener.failed[0], ::testing::HasSubstr("(0x800C0005)"));
+  EXPECT_EQ(listener.failed[1], "2 http://x.example.com/1.htm: HTTP 404");
+  // No error page of the engine's own.
+  EXPECT_EQ(missing.cancel, VARIANT_TRUE);
+
+  events->Detach();
+  missing.Send(events.Get());
+  EXPECT_EQ(listener.failed.size(), 2u);
+}
+
+using BrowserPaneTest = OleTest;
+
+TEST_F(BrowserPaneTest, APageFileThatCannotBeLoadedIsReported) {
+  testing::TempDir dir;
+  const fs::path present = dir.path() / fs::u8path("程序 #1 100%") / "plqclear.htm";
+  fs::create_directories(present.parent_path());
+  testing::WriteFile(present, testing::CalculatorBytes());
+  const fs::path missing = dir.path() / "gone" / "1.htm";
+  HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr,
+                                nullptr, nullptr, nullptr);
+  if (parent == nullptr) {
+    GTEST_SKIP() << "no window can be made here (Wine has no display): the windows.pane_events "
+                    "test runs this one on a virtual display";
+  }
+  RecordingListener listener;
+  std::string error;
+  auto pane = BrowserPane::Create(parent, RECT{0, 0, 300, 200}, Pane::kWebBrowser1, Trust::kOwnPage,
+                                  listener, &error);
+  ASSERT_NE(pane, nullptr) << error;
+  const std::wstring present_url = Widen(FileUrl(Narrow(present.wstring())));
+  const std::wstring missing_url = Widen(FileUrl(Narrow(missing.wstring())));
+  ASSERT_TRUE(pane->Navigate(present_url).ok());
+  ASSERT_TRUE(pane->Navigate(missing_url).ok());
+  // The control reports in order; the file that is there is never reported.
+  const ULONGLONG deadline = GetTickCount64() + 20000;
+  while (listener.failed.empty() && GetTickCount64() < deadline) {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    Sleep(10);
+  }
+  ASSERT_EQ(listener.failed.size(), 1u);
+  EXPECT_THAT(listener.failed[0], StartsWith("1 " + Narrow(missing_url) + ": "));
+  pane.reset();
+  DestroyWindow(parent);
+}
+
+}  // namespace
+}  // namespace plq::win32
