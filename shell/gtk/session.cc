@@ -14,10 +14,16 @@
 #include <csignal>
 #include <utility>
 
+#include "shell/gtk/crash_cleanup.h"
+
 namespace plq::gtk {
 namespace {
 
 constexpr int kSignals[] = {SIGTERM, SIGHUP, SIGINT};
+// A crash of the program itself: abort() (WebKitGTK aborts the program when a web process dies
+// at its very start), a failed GLib check's breakpoint, a bad memory access.
+constexpr int kCrashSignals[] = {SIGABRT, SIGTRAP, SIGSEGV, SIGBUS, SIGILL, SIGFPE};
+struct sigaction previous_crash_actions[NSIG];
 
 int signal_pipe[2] = {-1, -1};
 volatile sig_atomic_t received_signal = 0;
@@ -36,6 +42,17 @@ void OnSignalReceived(int signal_number) {
   const char byte = 1;
   const ssize_t written = write(signal_pipe[1], &byte, 1);
   static_cast<void>(written);  // the flag alone still ends the program at the next signal
+}
+
+void OnCrash(int signal_number, siginfo_t* info, void*) {
+  RemovePagesAfterCrash();
+  sigaction(signal_number, &previous_crash_actions[signal_number], nullptr);
+  // A fault happens again as the instruction runs again, now met by the handler from before (a
+  // sanitizer's, or the default); anything raised or sent is raised again. A breakpoint always
+  // is: execution would go on after it.
+  const bool fault =
+      info != nullptr && info->si_code > 0 && signal_number != SIGTRAP && signal_number != SIGABRT;
+  if (!fault) raise(signal_number);
 }
 
 int OnXIOError(Display* display) {
@@ -71,6 +88,13 @@ SessionWatch::SessionWatch(GdkDisplay* display, std::function<void(bool)> on_end
     sigemptyset(&action.sa_mask);
     for (int signal_number : kSignals) sigaction(signal_number, &action, nullptr);
   }
+  struct sigaction crash = {};
+  crash.sa_sigaction = OnCrash;
+  crash.sa_flags = SA_SIGINFO | SA_NODEFER;
+  sigemptyset(&crash.sa_mask);
+  for (int signal_number : kCrashSignals) {
+    sigaction(signal_number, &crash, &previous_crash_actions[signal_number]);
+  }
   display_lost_callback = &on_end_;
   if (GDK_IS_X11_DISPLAY(display)) gdk_io_error_handler = XSetIOErrorHandler(OnXIOError);
   const int fd = ConnectionFd(display);
@@ -84,6 +108,9 @@ SessionWatch::SessionWatch(GdkDisplay* display, std::function<void(bool)> on_end
 }
 
 SessionWatch::~SessionWatch() {
+  for (int signal_number : kCrashSignals) {
+    sigaction(signal_number, &previous_crash_actions[signal_number], nullptr);
+  }
   if (gdk_io_error_handler != nullptr) XSetIOErrorHandler(gdk_io_error_handler);
   display_lost_callback = nullptr;
   if (display_source_ != 0) g_source_remove(display_source_);
@@ -94,6 +121,13 @@ SessionWatch::~SessionWatch() {
   sigemptyset(&action.sa_mask);
   if (received_signal == 0) {
     for (int signal_number : kSignals) sigaction(signal_number, &action, nullptr);
+  }
+  struct sigaction crash = {};
+  crash.sa_sigaction = OnCrash;
+  crash.sa_flags = SA_SIGINFO | SA_NODEFER;
+  sigemptyset(&crash.sa_mask);
+  for (int signal_number : kCrashSignals) {
+    sigaction(signal_number, &crash, &previous_crash_actions[signal_number]);
   }
   for (int& fd : signal_pipe) {
     if (fd >= 0) close(fd);

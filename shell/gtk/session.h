@@ -1,7 +1,9 @@
 // What ends the desktop session under the Linux program, watched from the moment it is made: the
 // signals of a log-out (SIGTERM), a closed terminal (SIGHUP) and Ctrl+C (SIGINT), and the display
 // going away (the X server or the Wayland compositor ending). Each calls `on_end` once; for the
-// display, GTK ends the process right after it, so `on_end` must only see to the files.
+// display, GTK ends the process right after it, so `on_end` must only see to the files. A crash
+// of the program itself (an abort, a fault) takes the page files away on its way out
+// (RemovePagesAfterCrash).
 #ifndef PLQ_SHELL_GTK_SESSION_H_
 #define PLQ_SHELL_GTK_SESSION_H_
 

@@ -44,6 +44,33 @@ def web_processes(app):
             if name.startswith("WebKitWebProces")]
 
 
+class IdWatch:
+    """Tells when a web process has written its process id to WebKit: it closes the socket it
+    was given for that (its third argument) once it has, and the number may then be reused."""
+
+    def __init__(self):
+        self.sockets = {}
+
+    @staticmethod
+    def _socket(pid):
+        with open(f"/proc/{pid}/cmdline", "rb") as file:
+            arguments = file.read().split(b"\0")
+        return os.readlink(f"/proc/{pid}/fd/{arguments[3].decode()}")
+
+    def mark_old(self, pids):
+        for pid in pids:
+            self.sockets[pid] = None
+
+    def reported(self, pid):
+        try:
+            if pid not in self.sockets:
+                self.sockets[pid] = self._socket(pid)
+                return False
+            return self.sockets[pid] is None or self._socket(pid) != self.sockets[pid]
+        except (OSError, IndexError, ValueError):
+            return pid in self.sockets
+
+
 def show_alert(display, app):
     """Makes the calculator's page show an alert: a year that is no number, then 开始计算."""
     x, y, _, height = test_app.window_geometry(display, app.xid)
@@ -241,23 +268,23 @@ def scenario_web_process_crash(options):
     with Sandbox(options) as sandbox, plqsession.xvfb() as display:
         with start(sandbox, display) as app:
             app.wait_ready()
-            # Every web process dies soon after it appears, before the calculator has loaded in
-            # it: the calculator cannot come back. (Not in its first few milliseconds: WebKitGTK
-            # itself aborts the program when a web process dies before it has told its id.)
+            # Every web process dies soon after it starts, before the calculator has loaded in
+            # it: the calculator cannot come back. (Not before it has told WebKit its process id:
+            # WebKitGTK itself aborts the program when a web process dies that early.)
             deadline = time.monotonic() + 30
-            # The ones running now are long past their start.
-            first_seen = {pid: float("-inf") for pid in web_processes(app)}
+            ids = IdWatch()
+            ids.mark_old(web_processes(app))
             box = None
             while box is None and time.monotonic() < deadline:
-                now = time.monotonic()
                 for pid in web_processes(app):
-                    if now - first_seen.setdefault(pid, now) >= 0.08:
+                    if ids.reported(pid):
                         with contextlib.suppress(ProcessLookupError):
                             os.kill(pid, signal.SIGKILL)
                 found = caption_windows(display, app.xid)
                 box = found[0] if found else None
                 time.sleep(0.002)
-            check(box is not None, "the user was not told that the calculator cannot be shown")
+            check(box is not None, "the user was not told that the calculator cannot be shown; "
+                  f"exit {app.process.poll()}, stdout {app.seen[-3:]}, stderr {app.stderr[-5:]}")
             plqsession.screenshot(display, box,
                                   os.path.join(options.artefacts, "faults-web-process.png"))
             xdotool(display, "windowfocus", "--sync", str(box))
@@ -267,6 +294,37 @@ def scenario_web_process_crash(options):
             check(sandbox.browser_starts() == [], f"started {sandbox.browser_starts()}")
             poll(lambda: not app.group_alive(), 10, "the WebKit processes to end")
         check_gone(app, sandbox)
+
+
+def scenario_program_crash(options):
+    """The program itself crashing (an abort, as WebKitGTK does when a web process dies at its
+    very start; a bad memory access) takes its page files with it, unless another copy still
+    shows them."""
+    pages = expected_pages(options)
+    for number in (signal.SIGABRT, signal.SIGSEGV, signal.SIGTRAP):
+        name = signal.Signals(number).name
+        with Sandbox(options) as sandbox, plqsession.xvfb() as display:
+            with start(sandbox, display) as app:
+                app.wait_ready()
+                app.process.send_signal(number)
+                status = app.wait_exit(10)
+                # A sanitizer build reports the crash and ends with its own status.
+                check(status != 0, f"{name}: exit status {status}")
+                check(pages_in(sandbox.app_dir) == [], f"{name}: pages left behind")
+                poll(lambda: not app.group_alive(), 10, "the WebKit processes to end")
+            check_gone(app, sandbox)
+    with Sandbox(options) as sandbox, plqsession.xvfb() as display:
+        with start(sandbox, display) as other:
+            other.wait_ready()
+            # Started once the first one shows: the second window covers the first.
+            with start(sandbox, display) as app:
+                app.wait_ready()
+                app.process.send_signal(signal.SIGABRT)
+                app.wait_exit(10)
+                poll(lambda: not app.group_alive(), 10, "the WebKit processes to end")
+            check_pages_written(sandbox.app_dir, pages)
+            close_and_check(display, other, sandbox)
+        check_gone(other, sandbox)
 
 
 class Widget:
@@ -469,6 +527,7 @@ SCENARIOS = {
     "copies": scenario_copies,
     "page_file_removed": scenario_page_file_removed,
     "web_process_crash": scenario_web_process_crash,
+    "program_crash": scenario_program_crash,
     "widget": scenario_widget,
     "hostile_folders": scenario_hostile_folders,
     "odd_folder_names": scenario_odd_folder_names,

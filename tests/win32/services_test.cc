@@ -99,11 +99,10 @@ TEST_F(BrowserLauncherTest, InternetExplorerGetsTheStoredCommandLineAndTheWindow
   ASSERT_EQ(Starts(1).size(), 1u);
   ASSERT_TRUE(
       BrowserLauncher().Open("http://go.example.com/x?a=1&b=2", WindowStyle::kMaximizedFocus).ok());
-  EXPECT_THAT(Starts(2),
-              ElementsAre("show=1\tfiles_left=0\t" + program + "\tcommand=" + stored +
-                              "www.example.com",
-                          "show=3\tfiles_left=0\t" + program + "\tcommand=" + stored +
-                              "http://go.example.com/x?a=1&b=2"));
+  EXPECT_THAT(Starts(2), ElementsAre("show=1\tfiles_left=0\t" + program + "\tcommand=" + stored +
+                                         "www.example.com",
+                                     "show=3\tfiles_left=0\t" + program + "\tcommand=" + stored +
+                                         "http://go.example.com/x?a=1&b=2"));
 }
 
 TEST(FoldersTest, ApplicationDirectoryHoldsTheRunningExecutable) {

@@ -1,0 +1,15 @@
+// What a crash of the program (an abort, a fault) takes away on its way out: the page files the
+// last page folder to write them holds, when no other copy of the program uses it, and a private
+// folder left empty. Kept apart from page_folder.h so that the signal handling, which sits beside
+// Xlib's headers, needs none of the core's.
+#ifndef PLQ_SHELL_GTK_CRASH_CLEANUP_H_
+#define PLQ_SHELL_GTK_CRASH_CLEANUP_H_
+
+namespace plq::gtk {
+
+// Only async-signal-safe calls: for signal handlers. Defined with the page folder.
+void RemovePagesAfterCrash();
+
+}  // namespace plq::gtk
+
+#endif  // PLQ_SHELL_GTK_CRASH_CLEANUP_H_
