@@ -18,7 +18,7 @@ run_packages=(
 )
 test_packages=(
   "${run_packages[@]}"
-  clang-format googletest libgtest-dev libx11-dev
+  clang-format clang-tidy googletest libgtest-dev libx11-dev
   chromium
   xdotool dbus metacity
   sway grim gsettings-desktop-schemas

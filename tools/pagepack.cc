@@ -144,8 +144,7 @@ void PrintError(const std::string& message) { std::cerr << message << std::flush
 class Converter {
  public:
   Converter(const char* to, const char* from) : descriptor_(iconv_open(to, from)) {
-    // iconv_open reports failure as (iconv_t)-1.
-    if (descriptor_ == reinterpret_cast<iconv_t>(-1)) {  // NOLINT(performance-no-int-to-ptr)
+    if (descriptor_ == reinterpret_cast<iconv_t>(-1)) {
       throw Failure(std::string("iconv cannot convert ") + from + " to " + to + ": " +
                     ErrnoText(errno));
     }

@@ -75,7 +75,7 @@ std::string FileUrl(const std::string& path) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   bool after_separator = false;
   for (; i < rest.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(rest[i]);
+    const auto c = static_cast<unsigned char>(rest[i]);
     if (IsSeparator(static_cast<char>(c))) {
       if (!after_separator) url += '/';
       after_separator = true;

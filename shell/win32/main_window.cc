@@ -130,7 +130,7 @@ std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance, std::string* 
     *error = "CreateWindowExW: " + ErrorText(GetLastError());
     return nullptr;
   }
-  menu.release();  // the window owns it now
+  static_cast<void>(menu.release());  // the window owns it now
   window->dpi_ = DpiOf(window->hwnd_);
   PlaceCentred(window->hwnd_, window->dpi_);
 
@@ -167,12 +167,12 @@ void MainWindow::Show() {
   UpdateWindow(hwnd_);
 }
 
-BrowserPane* MainWindow::pane(Pane which) const {
-  return which == Pane::kWebBrowser1 ? web_browser1_.get() : web_browser2_.get();
+BrowserPane* MainWindow::PaneAt(Pane pane) const {
+  return pane == Pane::kWebBrowser1 ? web_browser1_.get() : web_browser2_.get();
 }
 
-Status MainWindow::Navigate(Pane which, const std::string& path) {
-  BrowserPane* target = pane(which);
+Status MainWindow::Navigate(Pane pane, const std::string& path) {
+  BrowserPane* target = PaneAt(pane);
   if (target == nullptr)
     return Status::Failure("IWebBrowser2::Navigate: " + ErrorText(ERROR_INVALID_HANDLE));
   // As a URL: given the bare path, the control would read a "#" in a folder's name as the start
@@ -192,7 +192,7 @@ bool MainWindow::TranslateAccelerator(MSG* message) {
 
 void MainWindow::FitPanesToDpi() {
   for (const PanePlace& place : kPanePlaces) {
-    BrowserPane* target = pane(place.pane);
+    BrowserPane* target = PaneAt(place.pane);
     if (target == nullptr) continue;
     // Neither can fail with the control in place; a page not loaded yet is zoomed once it is.
     target->Place(BoundsOf(place, dpi_)).IgnoreError();
@@ -200,16 +200,16 @@ void MainWindow::FitPanesToDpi() {
   }
 }
 
-void MainWindow::PageLoaded(Pane which) {
+void MainWindow::PageLoaded(Pane pane) {
   // Each new page starts at the engine's own size.
-  if (dpi_ != kBaseDpi && pane(which) != nullptr) {
-    pane(which)->Zoom(ScaleToDpi(100, dpi_)).IgnoreError();
+  if (dpi_ != kBaseDpi && PaneAt(pane) != nullptr) {
+    PaneAt(pane)->Zoom(ScaleToDpi(100, dpi_)).IgnoreError();
   }
-  if (form_ != nullptr) form_->PageLoaded(which);
+  if (form_ != nullptr) form_->PageLoaded(pane);
 }
 
-void MainWindow::PageLoadFailed(Pane which, const std::string& detail) {
-  if (form_ != nullptr) form_->PageLoadFailed(which, detail);
+void MainWindow::PageLoadFailed(Pane pane, const std::string& detail) {
+  if (form_ != nullptr) form_->PageLoadFailed(pane, detail);
 }
 
 void MainWindow::Alert(const std::string& message) {

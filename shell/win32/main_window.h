@@ -47,7 +47,7 @@ class MainWindow final : public plq::MainWindow, private PaneListener {
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
   void DestroyPanes();
-  BrowserPane* pane(Pane which) const;
+  BrowserPane* PaneAt(Pane pane) const;
   // Puts both panes at their places for the window's density, and scales their pages to match.
   void FitPanesToDpi();
 

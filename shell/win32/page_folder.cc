@@ -250,7 +250,7 @@ Status PageFolder::Open(const std::string& path, FolderKind kind,
         (by_name & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
       facts.found = FolderFacts::Found::kLink;
     }
-    const Status judged = CheckFolderFacts(kind, facts);
+    Status judged = CheckFolderFacts(kind, facts);
     if (!judged.ok()) {
       CloseHandle(handle);
       return judged;

@@ -97,7 +97,7 @@ std::string Folders::ApplicationDirectory() {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
     const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0) return std::string();
+    if (length == 0) return {};
     if (length < path.size()) {
       path.resize(length);
       break;
@@ -105,7 +105,7 @@ std::string Folders::ApplicationDirectory() {
     path.resize(path.size() * 2);  // truncated: long paths exceed MAX_PATH
   }
   const size_t separator = path.find_last_of(L"\\/");
-  if (separator == std::wstring::npos) return std::string();
+  if (separator == std::wstring::npos) return {};
   // A drive root keeps its separator ("C:\"), as the platform reports it.
   const bool drive_root = separator == 2 && path[1] == L':';
   return Narrow(path.substr(0, drive_root ? separator + 1 : separator));
@@ -122,7 +122,7 @@ std::vector<std::string> Folders::PrivateFolders() {
 Status Folders::Open(const std::string& path, FolderKind kind,
                      std::unique_ptr<plq::PageFolder>* folder) {
   std::unique_ptr<PageFolder> opened;
-  const Status status = PageFolder::Open(path, kind, &opened);
+  Status status = PageFolder::Open(path, kind, &opened);
   if (status.ok()) *folder = std::move(opened);
   return status;
 }

@@ -24,7 +24,7 @@ std::string SystemText(DWORD code) {
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
       nullptr, code, 0, reinterpret_cast<wchar_t*>(&raw), 0, nullptr);
   std::unique_ptr<wchar_t, LocalFreeDeleter> owned(raw);
-  if (length == 0) return std::string();
+  if (length == 0) return {};
   std::wstring text(raw, length);
   while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) {
     text.pop_back();
@@ -35,7 +35,7 @@ std::string SystemText(DWORD code) {
 }  // namespace
 
 std::wstring Widen(const std::string& utf8) {
-  if (utf8.empty()) return std::wstring();
+  if (utf8.empty()) return {};
   const int size = static_cast<int>(utf8.size());
   const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
   std::wstring wide(static_cast<size_t>(length), L'\0');
@@ -44,7 +44,7 @@ std::wstring Widen(const std::string& utf8) {
 }
 
 std::string Narrow(const std::wstring& utf16) {
-  if (utf16.empty()) return std::string();
+  if (utf16.empty()) return {};
   const int size = static_cast<int>(utf16.size());
   const int length =
       WideCharToMultiByte(CP_UTF8, 0, utf16.data(), size, nullptr, 0, nullptr, nullptr);
