@@ -24,14 +24,6 @@ function Letters(runs) {
   return runs.map(([letter, count]) => letter.repeat(count)).join('');
 }
 
-test('phase values carry their colours and advice texts', () => {
-  const expected = { Menses: kMenses, Safe: kSafe, Danger: kDanger, Unclassified: kUnclassified };
-  for (const name of Object.keys(expected)) {
-    assert.equal(page.CyclePhase[name].Colour, expected[name].Colour, name);
-    assert.equal(page.CyclePhase[name].Advice, expected[name].Advice, name);
-  }
-});
-
 test('phase tables for the admitted cycle lengths, forwards and backwards in time', () => {
   const tables = {
     24: Letters([['M', 5], ['D', 10], ['S', 9]]),
