@@ -264,9 +264,13 @@ def scenario_window(options):
             check(functions & MOTIF_FUNC_MINIMIZE and functions & MOTIF_FUNC_RESIZE and
                   functions & MOTIF_FUNC_CLOSE and not functions & MOTIF_FUNC_MAXIMIZE,
                   f"window functions {motif}")
-            icons = xprop(display, app.xid, "_NET_WM_ICON")
-            check("32 x 32" in icons.replace("(", " ") and "16 x 16" in icons.replace("(", " "),
-                  "the window icon lacks its 32 x 32 or 16 x 16 image")
+            icons = xprop(display, app.xid, "_NET_WM_ICON").replace("(", " ")
+            # (GDK leaves out the 256 x 256 picture under X11: it passes the largest request size.)
+            for size in (16, 32, 48, 64, 128):
+                check(f"{size} x {size}" in icons, f"the window icon lacks its {size} x {size} image")
+            # Docks group the window with its launcher by this class: the desktop entry's name.
+            wm_class = xprop(display, app.xid, "WM_CLASS")
+            check(f'"{options.app_id}", "{options.app_id}"' in wm_class, f"window class {wm_class}")
             x, y, width, height = window_geometry(display, app.xid)
             bar = height - AREA[1]
             check(width == AREA[0] and 20 <= bar <= 40, f"window {width} x {height}")
