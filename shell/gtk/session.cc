@@ -122,13 +122,6 @@ SessionWatch::~SessionWatch() {
   if (received_signal == 0) {
     for (int signal_number : kSignals) sigaction(signal_number, &action, nullptr);
   }
-  struct sigaction crash = {};
-  crash.sa_sigaction = OnCrash;
-  crash.sa_flags = SA_SIGINFO | SA_NODEFER;
-  sigemptyset(&crash.sa_mask);
-  for (int signal_number : kCrashSignals) {
-    sigaction(signal_number, &crash, &previous_crash_actions[signal_number]);
-  }
   for (int& fd : signal_pipe) {
     if (fd >= 0) close(fd);
     fd = -1;

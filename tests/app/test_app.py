@@ -633,24 +633,33 @@ SCENARIOS = {
 }
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__)
-    parser.add_argument("scenario", choices=sorted(SCENARIOS))
-    parser.add_argument("--app", required=True)
-    parser.add_argument("--calculator-page", required=True)
-    parser.add_argument("--side-panel-page", required=True)
-    parser.add_argument("--artefacts", required=True)
+def run_scenario(description, scenarios, add_arguments=None, skipped_by=()):
+    """The command line the window-test scripts share: SCENARIO --app ... --artefacts DIR, plus
+    what `add_arguments` adds. A scenario that raises one of `skipped_by` is skipped (77)."""
+    parser = argparse.ArgumentParser(description=description)
+    parser.add_argument("scenario", choices=sorted(scenarios))
+    for name in ("--app", "--calculator-page", "--side-panel-page", "--artefacts"):
+        parser.add_argument(name, required=True)
+    if add_arguments is not None:
+        add_arguments(parser)
+    options = parser.parse_args()
+    os.makedirs(options.artefacts, exist_ok=True)
+    try:
+        scenarios[options.scenario](options)
+    except skipped_by as missing:
+        print(f"{options.scenario}: skipped: {missing}")
+        sys.exit(77)
+    print(f"{options.scenario}: passed")
+
+
+def add_install_arguments(parser):
     parser.add_argument("--build-dir", help="the build tree to install from")
     parser.add_argument("--cmake", default="cmake")
     parser.add_argument("--app-id", required=True,
                         help="the application id: desktop entry, icon and window class")
     parser.add_argument("--icon-sizes", nargs="+", type=int, required=True,
                         help="the sizes installed into the hicolor icon theme")
-    options = parser.parse_args()
-    os.makedirs(options.artefacts, exist_ok=True)
-    SCENARIOS[options.scenario](options)
-    print(f"{options.scenario}: passed")
 
 
 if __name__ == "__main__":
-    main()
+    run_scenario(__doc__, SCENARIOS, add_install_arguments)

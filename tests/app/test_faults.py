@@ -8,7 +8,6 @@ lost, nothing is left behind (files or processes) and nothing hangs.
     test_faults.py SCENARIO --app plqcalc --calculator-page F --side-panel-page F --artefacts DIR
 """
 
-import argparse
 import contextlib
 import http.server
 import os
@@ -551,18 +550,5 @@ SCENARIOS = {
 }
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__)
-    parser.add_argument("scenario", choices=sorted(SCENARIOS))
-    parser.add_argument("--app", required=True)
-    parser.add_argument("--calculator-page", required=True)
-    parser.add_argument("--side-panel-page", required=True)
-    parser.add_argument("--artefacts", required=True)
-    options = parser.parse_args()
-    os.makedirs(options.artefacts, exist_ok=True)
-    SCENARIOS[options.scenario](options)
-    print(f"{options.scenario}: passed")
-
-
 if __name__ == "__main__":
-    main()
+    test_app.run_scenario(__doc__, SCENARIOS)

@@ -13,7 +13,6 @@ fake xdg-open of test_app.py. Each scenario checks that no process of the progra
 wrote is left. Without sway or grim the scenarios are skipped (exit status 77).
 """
 
-import argparse
 import os
 import pwd
 import signal
@@ -22,12 +21,12 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
 import plqsession  # noqa: E402
+import test_app  # noqa: E402
 from plqsession import FolderWatch, poll  # noqa: E402
 from test_app import (AREA, CAPTION, EXIT_PAGE, HOME_PAGE, PAGE_NAMES, Sandbox,  # noqa: E402
                       check, check_pages_written, check_ready, expected_pages,
                       run_as_other_user)
 
-SKIP = 77
 INK = 110  # a channel below this: text or a symbol, not a background
 
 
@@ -319,23 +318,9 @@ SCENARIOS = {
 }
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__)
-    parser.add_argument("scenario", choices=sorted(SCENARIOS))
-    parser.add_argument("--app", required=True)
-    parser.add_argument("--calculator-page", required=True)
-    parser.add_argument("--side-panel-page", required=True)
-    parser.add_argument("--artefacts", required=True)
-    parser.add_argument("--app-id", required=True, help="the application id: the window's app_id")
-    options = parser.parse_args()
-    os.makedirs(options.artefacts, exist_ok=True)
-    try:
-        SCENARIOS[options.scenario](options)
-    except plqsession.Missing as missing:
-        print(f"{options.scenario}: skipped: {missing}")
-        sys.exit(SKIP)
-    print(f"{options.scenario}: passed")
-
-
 if __name__ == "__main__":
-    main()
+    test_app.run_scenario(
+        __doc__, SCENARIOS,
+        lambda parser: parser.add_argument("--app-id", required=True,
+                                           help="the application id: the window's app_id"),
+        skipped_by=plqsession.Missing)
