@@ -12,6 +12,34 @@ std::string PagePath(const std::string& folder, const PageEntry& page) {
 
 std::string PageFileName(const PageEntry& page) { return page.file_name + 1; }
 
+namespace {
+
+constexpr char kHexDigits[] = "0123456789abcdef";
+constexpr size_t kRandomDigits = 16;
+constexpr char kTemporarySuffix[] = ".tmp";
+
+}  // namespace
+
+std::string TemporaryPageName(const std::string& name, std::uint64_t random) {
+  std::string digits(kRandomDigits, '0');
+  for (char& digit : digits) {
+    digit = kHexDigits[random & 0xF];
+    random >>= 4;
+  }
+  return name + "." + digits + kTemporarySuffix;
+}
+
+bool IsTemporaryPageName(const std::string& entry, const std::string& name) {
+  const size_t digits_at = name.size() + 1;
+  const std::string suffix = kTemporarySuffix;
+  if (entry.size() != digits_at + kRandomDigits + suffix.size() ||
+      entry.compare(0, digits_at, name + ".") != 0 ||
+      entry.compare(digits_at + kRandomDigits, suffix.size(), suffix) != 0) {
+    return false;
+  }
+  return entry.find_first_not_of(kHexDigits, digits_at) == digits_at + kRandomDigits;
+}
+
 Status ReadPages(ResourceStore& resources, PageContents* contents) {
   Bytes* targets[] = {&contents->calculator, &contents->side_panel};
   for (size_t i = 0; i < 2; ++i) {

@@ -4,6 +4,7 @@
 #ifndef PLQ_SHELL_CORE_PAGE_STORE_H_
 #define PLQ_SHELL_CORE_PAGE_STORE_H_
 
+#include <cstdint>
 #include <string>
 
 #include "shell/core/layout.h"
@@ -48,6 +49,12 @@ std::string PagePath(const std::string& folder, const PageEntry& page);
 
 // The file name alone, without its leading "/".
 std::string PageFileName(const PageEntry& page);
+
+// The name a copy writes the page file `name` under before renaming it into place:
+// "<name>.<16 lower-case hex digits of `random`>.tmp". A copy that is killed while writing leaves
+// such a file; IsTemporaryPageName finds it again by the same rule.
+std::string TemporaryPageName(const std::string& name, std::uint64_t random);
+bool IsTemporaryPageName(const std::string& entry, const std::string& name);
 
 // Reads both pages from the executable's resources.
 Status ReadPages(ResourceStore& resources, PageContents* contents);

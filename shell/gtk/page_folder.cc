@@ -49,8 +49,8 @@ bool Lock(int fd, int operation, std::string* detail) {
   }
 }
 
-// The name a copy writes `name` under before renaming it into place: "<name>.<16 hex>.tmp".
-std::string TemporaryName(const std::string& name) {
+// A random number for a temporary file's name.
+std::uint64_t RandomNumber() {
   std::uint64_t value = 0;
   if (getrandom(&value, sizeof value, 0) != sizeof value) {
     // Without the kernel's randomness the clock and the process still differ between copies;
@@ -59,25 +59,7 @@ std::string TemporaryName(const std::string& name) {
         static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
         (static_cast<std::uint64_t>(getpid()) << 32);
   }
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string suffix(16, '0');
-  for (char& digit : suffix) {
-    digit = kHex[value & 0xF];
-    value >>= 4;
-  }
-  return name + "." + suffix + ".tmp";
-}
-
-bool IsTemporaryName(const std::string& entry, const std::string& name) {
-  const size_t hex_at = name.size() + 1;
-  if (entry.size() != hex_at + 16 + 4 || entry.compare(0, name.size(), name) != 0 ||
-      entry[name.size()] != '.' || entry.compare(hex_at + 16, 4, ".tmp") != 0) {
-    return false;
-  }
-  for (size_t i = hex_at; i < hex_at + 16; ++i) {
-    if (!g_ascii_isxdigit(entry[i]) || g_ascii_isupper(entry[i])) return false;
-  }
-  return true;
+  return value;
 }
 
 bool WriteAll(int fd, const Bytes& bytes, int* error) {
@@ -245,7 +227,7 @@ Status PageFolder::Write(const std::string& name, const Bytes& bytes) {
   std::string temporary;
   int out = -1;
   for (int attempt = 0; attempt < 16 && out < 0; ++attempt) {
-    temporary = TemporaryName(name);
+    temporary = TemporaryPageName(name, RandomNumber());
     // Exclusively and never through a link: whatever stands at the name already is not ours.
     out =
         openat(fd_, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
@@ -304,7 +286,7 @@ void PageFolder::RemoveLeftovers(const std::string& name) {
     return;
   }
   while (const dirent* entry = readdir(entries)) {
-    if (!IsTemporaryName(entry->d_name, name)) continue;
+    if (!IsTemporaryPageName(entry->d_name, name)) continue;
     // A folder by that name is not a file of ours; unlinkat refuses it.
     unlinkat(fd_, entry->d_name, 0);
   }

@@ -3,6 +3,7 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include <cstdint>
 #include <random>
 #include <string>
 #include <vector>
@@ -168,30 +169,9 @@ FolderFacts FactsOf(HANDLE folder) {
   return facts;
 }
 
-std::string TemporaryName(const std::string& name) {
+std::uint64_t RandomNumber() {
   std::random_device random;
-  unsigned long long value = (static_cast<unsigned long long>(random()) << 32) ^ random();
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string suffix(16, '0');
-  for (char& digit : suffix) {
-    digit = kHex[value & 0xF];
-    value >>= 4;
-  }
-  return name + "." + suffix + ".tmp";
-}
-
-bool IsTemporaryName(const std::wstring& entry, const std::wstring& name) {
-  const size_t hex_at = name.size() + 1;
-  if (entry.size() != hex_at + 16 + 4 || _wcsnicmp(entry.c_str(), name.c_str(), name.size()) != 0 ||
-      entry[name.size()] != L'.' || entry.compare(hex_at + 16, 4, L".tmp") != 0) {
-    return false;
-  }
-  for (size_t i = hex_at; i < hex_at + 16; ++i) {
-    if (!((entry[i] >= L'0' && entry[i] <= L'9') || (entry[i] >= L'a' && entry[i] <= L'f'))) {
-      return false;
-    }
-  }
-  return true;
+  return (static_cast<std::uint64_t>(random()) << 32) ^ random();
 }
 
 // Renames the open file `file` to `target`, replacing what is there (a link is replaced, not
@@ -349,8 +329,9 @@ Status PageFolder::Write(const std::string& name, const Bytes& bytes) {
   HANDLE file = INVALID_HANDLE_VALUE;
   for (int attempt = 0; attempt < 16 && file == INVALID_HANDLE_VALUE; ++attempt) {
     // CREATE_NEW: made here and now, never an existing file or link of that name.
-    file = CreateFileW(PathOf(TemporaryName(name)).c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
-                       CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    file =
+        CreateFileW(PathOf(TemporaryPageName(name, RandomNumber())).c_str(), GENERIC_WRITE | DELETE,
+                    0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) {
       return Status::Failure(Failed("CreateFileW", GetLastError()));
     }
@@ -400,7 +381,7 @@ void PageFolder::RemoveLeftovers(const std::string& name) {
   if (search == INVALID_HANDLE_VALUE) return;
   do {
     if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
-        IsTemporaryName(found.cFileName, wide_name)) {
+        IsTemporaryPageName(Narrow(found.cFileName), name)) {
       DeleteFileW((wide_path_ + L"\\" + found.cFileName).c_str());
     }
   } while (FindNextFileW(search, &found));

@@ -138,18 +138,7 @@ void FakeReporter::Report(const std::string& message) {
 }  // namespace plq::testing
 
 namespace plq::testing {
-namespace {
-
-bool IsLeftoverOf(const std::string& entry, const std::string& name) {
-  const size_t hex_at = name.size() + 1;
-  if (entry.size() != hex_at + 16 + 4 || entry.compare(0, hex_at, name + ".") != 0 ||
-      entry.compare(hex_at + 16, 4, ".tmp") != 0) {
-    return false;
-  }
-  return entry.find_first_not_of("0123456789abcdef", hex_at) == hex_at + 16;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 bool FolderLocks::HoldAlone(const std::string& folder, const void* holder) {
   const std::set<const void*>& holders = holders_[folder];
@@ -181,7 +170,8 @@ Status FakePageFolder::Share() {
 Status FakePageFolder::Write(const std::string& name, const Bytes& bytes) {
   log_.Add("write " + name);
   const fs::path target = fs::u8path(path_) / fs::u8path(name);
-  const fs::path temporary = fs::u8path(path_) / fs::u8path(name + ".0123456789abcdef.tmp");
+  const fs::path temporary =
+      fs::u8path(path_) / fs::u8path(TemporaryPageName(name, 0x0123456789abcdefULL));
   std::error_code error;
   {
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
@@ -210,7 +200,7 @@ Status FakePageFolder::Remove(const std::string& name) {
 
 void FakePageFolder::RemoveLeftovers(const std::string& name) {
   for (const std::string& entry : Entries(fs::u8path(path_))) {
-    if (!IsLeftoverOf(entry, name)) continue;
+    if (!IsTemporaryPageName(entry, name)) continue;
     log_.Add("remove " + entry);
     fs::remove(fs::u8path(path_) / fs::u8path(entry));
   }

@@ -27,6 +27,18 @@ stop_wine() {
   wineserver -w 2>/dev/null || true
 }
 
+# The screen the programs of the prefix see: its density (Windows' setting, and the copy Wine keeps
+# for its fonts: both are set, never deleted) and the virtual desktop's size. Waits until Wine has
+# written the registry out: a wineserver that is killed (stop_wine) loses what it has not written
+# yet. Run with no other Wine program going.
+set_screen() {
+  local dpi=$1 size=$2
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null
+  wine reg add 'HKCU\Software\Wine\Fonts' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null
+  wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$size" /f >/dev/null
+  wineserver -w
+}
+
 case $scenario in
   setup)
     stop_wine
@@ -43,11 +55,10 @@ case $scenario in
       wine reg add "HKLM\\Software\\Classes\\$scheme\\shell\\open\\command" /ve \
         /d '"C:\windows\default_browser.exe" "%1"' /f >/dev/null
     done
+    stop_wine
     # The desktop is 1024 x 768 at Wine's default density (96 DPI), whatever a test that was cut
     # short left (high_dpi changes both).
-    wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1 || true
-    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null
-    stop_wine
+    set_screen 96 1024x768
     exit 0
     ;;
   cleanup)
@@ -66,10 +77,7 @@ dpi_set=
 finish() {
   stop_wine
   if [ -n "$dpi_set" ]; then
-    wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1 || true
-    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f \
-      >/dev/null 2>&1 || true
-    stop_wine
+    set_screen 96 1024x768 2>/dev/null || true
   fi
   for file in "${hidden[@]}"; do mv "$file.hidden" "$file"; done
   for file in "${planted[@]}"; do rm -f "$file"; done
@@ -522,10 +530,8 @@ case $scenario in
     # 192 DPI monitor (WM_DPICHANGED), the window takes the suggested rectangle and the panes
     # double.
     dpi_set=1
-    "$PLQ_WINE_RUN" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f \
-      >/dev/null
-    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$screen" /f >/dev/null
     stop_wine
+    set_screen 144 "$screen"
     start_app "$app" "$app"
     [ "$(probe dpi)" = 144 ] || fail "density $(probe dpi), expected 144"
     [ "$(probe client)" = "1103 744" ] || fail "client area $(probe client), expected 1103 744"

@@ -46,7 +46,8 @@ foreach(scenario IN LISTS package_scenarios)
     LABELS windows
     FIXTURES_REQUIRED windows_packages
     SKIP_RETURN_CODE 77
-    TIMEOUT 120)
+    ENVIRONMENT PYTHONUNBUFFERED=1
+    TIMEOUT 240)
 endforeach()
 # A build tree of its own: the program is compiled once more, about 10 s on an idle machine.
 set_tests_properties(windows.package_signed_build PROPERTIES TIMEOUT 300)

@@ -55,7 +55,8 @@ def run(command, **kwargs):
     if kwargs["text"]:
         # Wine's own tools answer in the prefix's code page (GBK in a Chinese locale).
         kwargs.setdefault("errors", "replace")
-    kwargs.setdefault("timeout", 300)
+    # No Wine program here takes more than seconds: one that hangs names itself in the failure.
+    kwargs.setdefault("timeout", 90)
     return subprocess.run(command, **kwargs)
 
 
@@ -308,7 +309,16 @@ class Wine:
             self.env.pop("DISPLAY", None)
 
     def run(self, *args, check_status=True):
-        result = run([self.options.wine_run, *args], env=self.env)
+        # Output through files, not pipes: the first program of a Wine session that touches the
+        # desktop starts Wine's desktop process, which inherits its output and lives on; reading
+        # a pipe to its end would then wait for ever.
+        with tempfile.TemporaryFile("w+", errors="replace") as out, \
+                tempfile.TemporaryFile("w+", errors="replace") as err:
+            result = run([self.options.wine_run, *args], env=self.env, stdout=out, stderr=err,
+                         capture_output=False)
+            out.seek(0)
+            err.seek(0)
+            result.stdout, result.stderr = out.read(), err.read()
         result.stdout = result.stdout.replace("\r", "")
         if check_status:
             check(result.returncode == 0, f"{args}: exit {result.returncode}: {result.stderr}")
@@ -427,7 +437,7 @@ def scenario_signed_build(options):
                          "-B", os.path.join(work, "packages")]),
         )
         for what, command in steps:
-            result = run(command, env=env, cwd=build if what == "package" else work)
+            result = run(command, env=env, cwd=build if what == "package" else work, timeout=280)
             check(result.returncode == 0, f"{what} failed:\n{result.stdout}\n{result.stderr}")
         print(f"configured, built and packed in {time.monotonic() - started:.1f} s")
 
