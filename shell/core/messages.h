@@ -16,6 +16,15 @@ inline constexpr char kHomepageText[] = "主页";
 inline constexpr char kAboutText[] = "关于";
 // The one button of a message box.
 inline constexpr char kOkText[] = "确定";
+// The entries a pane's context menu may offer (pane_policy.h).
+inline constexpr char kCutText[] = "剪切";
+inline constexpr char kCopyText[] = "复制";
+inline constexpr char kPasteText[] = "粘贴";
+inline constexpr char kDeleteText[] = "删除";
+inline constexpr char kSelectAllText[] = "全选";
+// What a screen reader says for each pane.
+inline constexpr char kCalculatorPaneName[] = "计算器";
+inline constexpr char kSidePanelPaneName[] = "侧栏：推荐商品（广告）";
 
 namespace messages {
 
