@@ -6,6 +6,7 @@
 
 #include "shell/core/addresses.h"
 #include "shell/core/page_store.h"
+#include "shell/core/pane_policy.h"
 
 namespace plq {
 namespace {
@@ -152,6 +153,15 @@ void Form1::HomepageClick() {
 
 void Form1::AboutClick() {
   LaunchBrowser(launcher_, reporter_, kHomePageAddress, WindowStyle::kNormalFocus);
+}
+
+void Form1::NewWindowRequested(const std::string& address, bool user_gesture) {
+  LoadRequest request;
+  request.kind = LoadRequest::Kind::kNewWindow;
+  request.address = address;
+  request.user_gesture = user_gesture;
+  if (JudgeLoad(request, std::string()) != LoadVerdict::kOpenInBrowser) return;
+  LaunchBrowser(launcher_, reporter_, address, WindowStyle::kNormalFocus);
 }
 
 void Form1::PageLoaded(Pane pane) { reloading_[IndexOf(pane)] = false; }

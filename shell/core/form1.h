@@ -51,6 +51,11 @@ class Form1 {
   void HomepageClick();
   void AboutClick();
 
+  // A pane's page asks for a new window (target=_blank, window.open): the external browser
+  // opens `address` in a normal window when the pane policy lets it (a click on a web address,
+  // JudgeLoad); anything else opens nothing.
+  void NewWindowRequested(const std::string& address, bool user_gesture);
+
   // The pane has finished loading its page.
   void PageLoaded(Pane pane);
   // The pane could not load its page file: the user is told.

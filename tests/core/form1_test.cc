@@ -165,6 +165,17 @@ TEST_F(Form1Test, BothMenuEntriesOpenTheHomePageInANormalWindow) {
               ElementsAre(kHomeOpened + " | C S", kHomeOpened + " | C S", kHomeOpened + " | C S"));
 }
 
+TEST_F(Form1Test, APagesNewWindowOpensTheBrowserOnlyForAClickOnAWebAddress) {
+  auto program = Running();
+  const size_t before = program->log.events().size();
+  program->form.NewWindowRequested("https://shop.example.com/item?id=7", true);
+  program->form.NewWindowRequested("https://shop.example.com/popup", false);
+  program->form.NewWindowRequested("file:///etc/passwd", true);
+  program->form.NewWindowRequested("javascript:alert(1)", true);
+  EXPECT_THAT(program->EventsSince(before),
+              ElementsAre("open https://shop.example.com/item?id=7 1 | C S"));
+}
+
 TEST_F(Form1Test, BrowserThatCannotBeStartedIsReportedAndTheProgramGoesOn) {
   auto program = Running();
   program->launcher.set_failure("找不到浏览器 (2)");
