@@ -67,7 +67,7 @@ function OnJScript({ zone, before, call }, output) {
              { env: { ...process.env, TZ: zone }, timeout: 45000 }, (error, stdout, stderr) => {
                const text = fs.existsSync(output) ? fs.readFileSync(output, 'utf8') : '';
                const lines = text.replace(/\n$/, '').split('\n');
-               resolve({ status: error ? error.code : 0, stderr, lines });
+               resolve({ status: error ? error.code ?? error.signal : 0, stderr, lines });
              });
   });
 }
