@@ -6,6 +6,7 @@
 const fs = require('node:fs');
 const path = require('node:path');
 const vm = require('node:vm');
+const { FakeEngine } = require('./fake_engine.js');
 
 const repo = path.resolve(__dirname, '..', '..');
 
@@ -13,43 +14,6 @@ const repo = path.resolve(__dirname, '..', '..');
 function ScriptFiles() {
   const list = fs.readFileSync(path.join(repo, 'calculator', 'scripts.cmake'), 'utf8');
   return [...list.matchAll(/\/([a-z_]+\.js)"/g)].map((match) => match[1]);
-}
-
-const kFieldNames = ['txtYear', 'txtMonth', 'txtDay', 'txtMinMensesCyc', 'txtMaxMensesCyc'];
-
-// Records every call the page makes, in order, and answers from plain values the test sets.
-class FakeEngine {
-  constructor({ now, fields = {} } = {}) {
-    this.now = now === undefined ? new Date(2026, 11, 7, 12, 0, 0) : now;
-    this.fields = { txtYear: '', txtMonth: '', txtDay: '', txtMinMensesCyc: '28',
-                    txtMaxMensesCyc: '28', ...fields };
-    this.calls = [];
-    this.readyState = 'complete';
-    this.scroll = { left: 0, top: 0 };
-  }
-
-  Field(name) {
-    if (!kFieldNames.includes(name)) throw new Error(`no text field ${name}`);
-    return name;
-  }
-
-  GetFieldText(name) { return this.fields[this.Field(name)]; }
-  SetFieldText(name, text) {
-    this.calls.push(['SetFieldText', this.Field(name), text]);
-    this.fields[name] = text;
-  }
-  FocusField(name) { this.calls.push(['FocusField', name]); }
-  ReplaceElement(id, markup) { this.calls.push(['ReplaceElement', id, markup]); }
-  SetInnerMarkup(id, markup) { this.calls.push(['SetInnerMarkup', id, markup]); }
-  MoveElement(id, left, top) { this.calls.push(['MoveElement', id, left, top]); }
-  ShowElement(id, visible) { this.calls.push(['ShowElement', id, visible]); }
-  GetPointerX(e) { return e.clientX; }
-  GetPointerY(e) { return e.clientY; }
-  GetScrollLeft() { return this.scroll.left; }
-  GetScrollTop() { return this.scroll.top; }
-  IsDocumentComplete() { return this.readyState === 'complete'; }
-  ShowAlert(message) { this.calls.push(['ShowAlert', message]); }
-  GetCurrentInstant() { return new Date(this.now.getTime()); }
 }
 
 // A freshly loaded page: `page` is the script's global scope, `engine` the fake it talks to.
