@@ -105,28 +105,20 @@ TEST(DocHostTest, TheEnginesOwnShortcutsThatLeaveThePageDoNothing) {
     bool control, alt, in_field, swallowed;
   } cases[] = {
       {"F5", VK_F5, false, false, false, true},
-      {"Ctrl+F5", VK_F5, kCtrl, false, false, true},
       {"Ctrl+R", 'R', kCtrl, false, false, true},
       {"Ctrl+N", 'N', kCtrl, false, false, true},
       {"Ctrl+P", 'P', kCtrl, false, false, true},
       {"Ctrl+F", 'F', kCtrl, false, false, true},
       {"Ctrl+O", 'O', kCtrl, false, false, true},
-      {"Ctrl+S", 'S', kCtrl, false, false, true},
       {"Alt+Left", VK_LEFT, false, kAlt, false, true},
-      {"Alt+Right", VK_RIGHT, false, kAlt, false, true},
       {"Backspace on the page", VK_BACK, false, false, false, true},
       {"browser's back key", VK_BROWSER_BACK, false, false, kField, true},
       {"Backspace in a field", VK_BACK, false, false, kField, false},
-      {"Left in a field", VK_LEFT, false, false, kField, false},
       {"Tab", VK_TAB, false, false, false, false},
       {"Return", VK_RETURN, false, false, false, false},
-      {"Space", VK_SPACE, false, false, false, false},
       {"typing R", 'R', false, false, kField, false},
       {"AltGr+R", 'R', kCtrl, kAlt, kField, false},
       {"Ctrl+C", 'C', kCtrl, false, kField, false},
-      {"Ctrl+V", 'V', kCtrl, false, kField, false},
-      {"Ctrl+A", 'A', kCtrl, false, kField, false},
-      {"Delete", VK_DELETE, false, false, kField, false},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(IsEngineShortcut(c.code, c.control, c.alt, c.in_field), c.swallowed) << c.key;
@@ -194,10 +186,8 @@ TEST(DocHostTest, ADropNeverBringsAFileOrAnAddressIntoThePage) {
       {"text", {kText}, true},
       {"text with markup", {kText, L"HTML Format"}, true},
       {"a link", {kText, CFSTR_SHELLURL}, false},
-      {"a link (wide)", {kText, CFSTR_INETURLW}, false},
       {"a file", {L"FileNameW", CFSTR_SHELLIDLIST}, false},
       {"a mail attachment", {kText, CFSTR_FILEDESCRIPTORW}, false},
-      {"a picture", {L"PNG"}, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
