@@ -13,10 +13,14 @@
 #include "shell/win32/browser_pane.h"
 
 #include <exdispid.h>
+#include <shobjidl.h>
 
 #include <exception>
+#include <type_traits>
 #include <utility>
 
+#include "shell/core/pane_policy.h"
+#include "shell/win32/doc_host.h"
 #include "shell/win32/text.h"
 
 namespace plq::win32 {
@@ -58,6 +62,10 @@ STDMETHODIMP PaneSite::QueryInterface(REFIID iid, void** object) {
     *object = static_cast<IDocHostShowUI*>(this);
   } else if (iid == __uuidof(IOleCommandTarget)) {
     *object = static_cast<IOleCommandTarget*>(this);
+  } else if (iid == __uuidof(IDocHostUIHandler)) {
+    *object = static_cast<IDocHostUIHandler*>(this);
+  } else if (iid == __uuidof(IServiceProvider)) {
+    *object = static_cast<IServiceProvider*>(this);
   } else {
     *object = nullptr;
     return E_NOINTERFACE;
@@ -179,6 +187,112 @@ STDMETHODIMP PaneSite::Exec(const GUID* group, DWORD id, DWORD, VARIANT*, VARIAN
   return OLECMDERR_E_NOTSUPPORTED;
 }
 
+namespace {
+
+struct MenuDeleter {
+  void operator()(HMENU menu) const { DestroyMenu(menu); }
+};
+
+}  // namespace
+
+STDMETHODIMP PaneSite::ShowContextMenu(DWORD id, POINT* where, IUnknown* commands, IDispatch*) {
+  // S_OK whatever happens: the engine's own menu (View Source, Back, Refresh, Properties...)
+  // never shows.
+  ComPtr<IOleCommandTarget> document;
+  if (commands == nullptr || where == nullptr ||
+      FAILED(commands->QueryInterface(IID_PPV_ARGS(&document)))) {
+    return S_OK;
+  }
+  const std::vector<ContextMenuItem> items = ContextMenuFor(id, document.Get());
+  if (items.empty()) return S_OK;
+  std::unique_ptr<std::remove_pointer_t<HMENU>, MenuDeleter> menu(CreatePopupMenu());
+  if (!menu) return S_OK;
+  for (const ContextMenuItem& item : items) {
+    AppendMenuW(menu.get(), MF_STRING | (item.enabled ? 0 : MF_GRAYED), item.command,
+                Widen(item.text).c_str());
+  }
+  const UINT chosen =
+      static_cast<UINT>(TrackPopupMenuEx(menu.get(), TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON,
+                                         where->x, where->y, parent_, nullptr));
+  // What the engine's Edit menu does, on the document the click was in.
+  if (chosen != 0) {
+    document->Exec(&kMshtmlCommands, chosen, OLECMDEXECOPT_DODEFAULT, nullptr, nullptr);
+  }
+  return S_OK;
+}
+
+STDMETHODIMP PaneSite::GetHostInfo(DOCHOSTUIINFO* info) {
+  if (info == nullptr) return E_POINTER;
+  info->cbSize = sizeof(DOCHOSTUIINFO);
+  info->dwFlags = kHostFlags;
+  info->dwDoubleClick = DOCHOSTUIDBLCLK_DEFAULT;
+  info->pchHostCss = nullptr;
+  info->pchHostNS = nullptr;
+  return S_OK;
+}
+
+// The engine's toolbars and menus: the program has none to show or hide (S_OK: handled).
+STDMETHODIMP PaneSite::ShowUI(DWORD, IOleInPlaceActiveObject*, IOleCommandTarget*,
+                              IOleInPlaceFrame*, IOleInPlaceUIWindow*) {
+  return S_OK;
+}
+STDMETHODIMP PaneSite::HideUI() { return S_OK; }
+STDMETHODIMP PaneSite::UpdateUI() { return S_OK; }
+STDMETHODIMP PaneSite::OnDocWindowActivate(BOOL) { return S_OK; }
+STDMETHODIMP PaneSite::OnFrameWindowActivate(BOOL) { return S_OK; }
+STDMETHODIMP PaneSite::ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) { return S_OK; }
+
+STDMETHODIMP PaneSite::TranslateAccelerator(LPMSG message, const GUID*, DWORD) {
+  if (message == nullptr || (message->message != WM_KEYDOWN && message->message != WM_SYSKEYDOWN)) {
+    return S_FALSE;
+  }
+  const UINT key = static_cast<UINT>(message->wParam);
+  // Only Backspace depends on where the keyboard is; the document is asked just for it.
+  ComPtr<IDispatch> document;
+  if (key == VK_BACK && browser_ != nullptr) browser_->get_Document(&document);
+  const bool swallowed =
+      IsEngineShortcut(key, GetKeyState(VK_CONTROL) < 0, GetKeyState(VK_MENU) < 0,
+                       key == VK_BACK && FocusInTextField(document.Get()));
+  // S_OK: handled, the engine does nothing with it; S_FALSE: the engine goes on as usual.
+  return swallowed ? S_OK : S_FALSE;
+}
+
+// The engine's settings stay the system's (no registry key of the program's own).
+STDMETHODIMP PaneSite::GetOptionKeyPath(LPOLESTR* key, DWORD) {
+  if (key != nullptr) *key = nullptr;
+  return E_NOTIMPL;
+}
+
+STDMETHODIMP PaneSite::GetDropTarget(IDropTarget* engine, IDropTarget** target) {
+  if (target == nullptr) return E_POINTER;
+  *target = new DropFilter(engine);
+  return S_OK;
+}
+
+// Nothing of the program is offered to the page's script (window.external).
+STDMETHODIMP PaneSite::GetExternal(IDispatch** external) {
+  if (external != nullptr) *external = nullptr;
+  return E_NOTIMPL;
+}
+STDMETHODIMP PaneSite::TranslateUrl(DWORD, LPWSTR, LPWSTR* translated) {
+  if (translated != nullptr) *translated = nullptr;
+  return S_FALSE;
+}
+STDMETHODIMP PaneSite::FilterDataObject(IDataObject*, IDataObject** filtered) {
+  if (filtered != nullptr) *filtered = nullptr;
+  return S_FALSE;
+}
+
+STDMETHODIMP PaneSite::QueryService(REFGUID service, REFIID iid, void** object) {
+  if (object == nullptr) return E_POINTER;
+  *object = nullptr;
+  // SID_SDownloadManager is the download manager's interface id.
+  if (service != __uuidof(IDownloadManager)) return E_NOINTERFACE;
+  ComPtr<DownloadRefusal> refusal;
+  refusal.Attach(new DownloadRefusal());
+  return refusal->QueryInterface(iid, object);
+}
+
 STDMETHODIMP PaneEvents::QueryInterface(REFIID iid, void** object) {
   if (object == nullptr) return E_POINTER;
   if (iid == IID_IUnknown || iid == IID_IDispatch || iid == DIID_DWebBrowserEvents2) {
@@ -230,32 +344,104 @@ std::string NavigationFailure(const VARIANT& url, const VARIANT& status) {
   return detail;
 }
 
+std::string TextOf(const VARIANT& value) {
+  return value.vt == VT_BSTR && value.bstrVal != nullptr ? Narrow(value.bstrVal) : std::string();
+}
+
+// Sets an event's Cancel argument (a VARIANT_BOOL passed by reference).
+void Cancel(const VARIANT& cancel) {
+  if (cancel.vt == (VT_BYREF | VT_BOOL) && cancel.pboolVal != nullptr) {
+    *cancel.pboolVal = VARIANT_TRUE;
+  }
+}
+
 }  // namespace
+
+void PaneEvents::ExpectPage(const std::string& address) {
+  page_address_ = address;
+  page_as_loaded_.clear();
+  page_load_pending_ = true;
+}
+
+bool PaneEvents::IsPage(const std::string& address) const {
+  LoadRequest request;
+  request.address = address;
+  return JudgeLoad(request, page_address_) == LoadVerdict::kAllow ||
+         JudgeLoad(request, page_as_loaded_) == LoadVerdict::kAllow;
+}
+
+bool PaneEvents::MayLoad(bool top_level, const std::string& address) {
+  if (!top_level) {
+    LoadRequest request;
+    request.kind = LoadRequest::Kind::kFrame;
+    request.address = address;
+    return JudgeLoad(request, page_address_) == LoadVerdict::kAllow;
+  }
+  // The control may spell the window's file URL its own way (escapes decoded, the drive letter's
+  // case): the first top-level load after the window asked is that page, and the page's own "#"
+  // links come in the same spelling.
+  if (page_load_pending_) {
+    page_load_pending_ = false;
+    page_as_loaded_ = address;
+    return true;
+  }
+  return IsPage(address);
+}
+
+void PaneEvents::NewWindow(const VARIANTARG* arguments) {
+  // NewWindow3(ppDisp, Cancel, dwFlags, bstrUrlContext, bstrUrl): the control never opens a
+  // window of its own.
+  Cancel(arguments[3]);
+  const VARIANT& flags = Deref(arguments[2]);
+  const ULONG bits = flags.vt == VT_I4 || flags.vt == VT_UI4 ? flags.ulVal : 0;
+  // USERINITED: a click or key led to it; USERREQUESTED: the user chose it (a menu, a
+  // modifier click). Neither flag: the page did it on its own.
+  const bool user_gesture = (bits & (NWMF_USERINITED | NWMF_USERREQUESTED)) != 0;
+  const std::string address = TextOf(Deref(arguments[0]));
+  PaneListener* listener = listener_;
+  if (listener == nullptr) return;
+  Guarded(
+      [listener, &address, user_gesture] { listener->NewWindowRequested(address, user_gesture); });
+}
 
 STDMETHODIMP PaneEvents::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* parameters, VARIANT*,
                                 EXCEPINFO*, UINT*) {
-  if (parameters == nullptr || listener_ == nullptr) return S_OK;
+  if (parameters == nullptr) return S_OK;
   // The arguments come last first: rgvarg[0] is the last one.
   const VARIANTARG* arguments = parameters->rgvarg;
-  if (id == DISPID_DOCUMENTCOMPLETE && parameters->cArgs == 2 && FromTop(arguments[1])) {
+  const UINT count = parameters->cArgs;
+  if (id == DISPID_BEFORENAVIGATE2 && count == 7) {
+    // BeforeNavigate2(pDisp, URL, Flags, TargetFrameName, PostData, Headers, Cancel)
+    if (!MayLoad(FromTop(arguments[6]), TextOf(Deref(arguments[5])))) Cancel(arguments[0]);
+  } else if (id == DISPID_NEWWINDOW3 && count == 5) {
+    NewWindow(arguments);
+  } else if (id == DISPID_FILEDOWNLOAD && (count == 1 || count == 2)) {
+    // FileDownload([ActiveDocument,] Cancel): from Internet Explorer 7 on it also comes before
+    // every page the control shows itself (ActiveDocument true); only a file is cancelled.
+    const bool document = count == 2 && Deref(arguments[1]).vt == VT_BOOL &&
+                          Deref(arguments[1]).boolVal == VARIANT_TRUE;
+    if (!document) Cancel(arguments[0]);
+  } else if (listener_ == nullptr) {
+    return S_OK;
+  } else if (id == DISPID_DOCUMENTCOMPLETE && count == 2 && FromTop(arguments[1])) {
     PaneListener* listener = listener_;
     const Pane pane = pane_;
     Guarded([listener, pane] { listener->PageLoaded(pane); });
-  } else if (id == DISPID_NAVIGATEERROR && parameters->cArgs == 5 && FromTop(arguments[4])) {
+  } else if (id == DISPID_NAVIGATEERROR && count == 5 && FromTop(arguments[4])) {
     // NavigateError(pDisp, URL, TargetFrameName, StatusCode, Cancel)
     const VARIANT& status = Deref(arguments[1]);
     // "Class not registered": the file was read, but no engine is there to show HTML. Windows
     // always has one; Wine without its Gecko package has none and says this for every page, so
     // the panes stay empty and there is nothing wrong with the page file to report.
     if (status.vt == VT_I4 && status.lVal == REGDB_E_CLASSNOTREG) return S_OK;
-    // No error page of the engine's own: the user is told in a message box.
-    if (arguments[0].vt == (VT_BYREF | VT_BOOL) && arguments[0].pboolVal != nullptr) {
-      *arguments[0].pboolVal = VARIANT_TRUE;
-    }
+    // No error page of the engine's own: the user is told in a message box. Only the pane's
+    // own page file can fail here: no other top-level load ever starts (BeforeNavigate2).
+    Cancel(arguments[0]);
+    const VARIANT& url = Deref(arguments[3]);
     PaneListener* listener = listener_;
     const Pane pane = pane_;
-    Guarded([listener, pane, &arguments, &status] {
-      listener->PageLoadFailed(pane, NavigationFailure(Deref(arguments[3]), status));
+    Guarded([listener, pane, &url, &status] {
+      listener->PageLoadFailed(pane, NavigationFailure(url, status));
     });
   }
   return S_OK;
@@ -332,6 +518,7 @@ std::unique_ptr<BrowserPane> BrowserPane::Create(HWND parent, const RECT& bounds
     *error = StepFailure("QueryInterface(IWebBrowser2)", hr);
     return nullptr;
   }
+  pane->site_->set_browser(pane->browser_.Get());
   const char* step = "";
   hr = PinPlace(pane->browser_.Get(), bounds, &step);
   if (FAILED(hr)) {
@@ -369,12 +556,15 @@ std::unique_ptr<BrowserPane> BrowserPane::Create(HWND parent, const RECT& bounds
 }
 
 BrowserPane::~BrowserPane() {
-  // The control's own order, each step run whatever the one before returned (each releases
-  // something of its own, and nobody is left to tell about a failure while the window goes):
-  // first nothing reaches the window any more (site and events detached, the events
-  // disconnected); stop loading; leave the active states, UI first; detach our site BEFORE
-  // Close, because the control may drop its last references during Close and call back into a
-  // site that is half gone (SumatraPDF's HtmlWindow does the same); then Close and let go.
+  // Each step runs whatever the one before returned (each releases something of its own, and
+  // nobody is left to tell about a failure while the window goes). First nothing reaches the
+  // window any more: site and events detached (both stay alive, inert, until the end), the
+  // events disconnected. Then the order of the OLE documentation: stop loading; leave the active
+  // states, UI first (IOleInPlaceObject); Close, which takes the object from running to loaded
+  // and may still call its client site (OnShowWindow, OnInPlaceDeactivate), so the site is
+  // still set; only then SetClientSite(nullptr), which makes the control let go of the site;
+  // and the last references. ATL's host and SumatraPDF's HtmlWindow go the same way (Close,
+  // then SetClientSite(nullptr)); the control is gone after it (its count reaches zero).
   site_->Detach();
   events_->Detach();
   if (connection_) connection_->Unadvise(cookie_);
@@ -388,8 +578,8 @@ BrowserPane::~BrowserPane() {
     }
   }
   if (object_) {
-    object_->SetClientSite(nullptr);
     object_->Close(OLECLOSE_NOSAVE);
+    object_->SetClientSite(nullptr);
   }
   browser_.Reset();
   object_.Reset();
@@ -402,6 +592,7 @@ Status BrowserPane::Navigate(const std::wstring& target) {
   if (!address) return Status::Failure("SysAllocString: " + HresultText(E_OUTOFMEMORY));
   VARIANT empty;
   VariantInit(&empty);
+  events_->ExpectPage(Narrow(target));
   const HRESULT hr = browser_->Navigate(address.get(), &empty, &empty, &empty, &empty);
   if (FAILED(hr)) return Status::Failure(StepFailure("IWebBrowser2::Navigate", hr));
   return Status::Ok();
@@ -437,6 +628,26 @@ bool BrowserPane::TranslateAccelerator(MSG* message) {
   if (FAILED(active->GetWindow(&control)) || control == nullptr) return false;
   if (message->hwnd != control && !IsChild(control, message->hwnd)) return false;
   return active->TranslateAccelerator(message) == S_OK;
+}
+
+HWND BrowserPane::window() const {
+  ComPtr<IOleInPlaceObject> in_place;
+  HWND control = nullptr;
+  if (FAILED(object_.As(&in_place)) || FAILED(in_place->GetWindow(&control))) return nullptr;
+  return control;
+}
+
+void BrowserPane::Focus() {
+  // UI activation is how a control takes the keyboard: the page gets it back where it was (its
+  // focused button at first). A control that does not take it (no page engine, as under Wine)
+  // still gets the Win32 focus, so that keys reach its window and not the side panel.
+  HWND parent = nullptr;
+  site_->GetWindow(&parent);
+  RECT position = site_->bounds();
+  object_->DoVerb(OLEIVERB_UIACTIVATE, nullptr, site_.Get(), 0, parent, &position);
+  HWND control = window();
+  HWND focus = GetFocus();
+  if (control != nullptr && focus != control && !IsChild(control, focus)) SetFocus(control);
 }
 
 }  // namespace plq::win32

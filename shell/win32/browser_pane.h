@@ -3,7 +3,9 @@
 // container, with no ATL or MFC. It tells its window what happens to the page through
 // PaneListener (DWebBrowserEvents2), and answers what a page asks of the program by the pane's
 // trust, as the Linux panes do: the calculator's own alerts are the program's message boxes;
-// nothing framed from elsewhere ever speaks as the program.
+// nothing framed from elsewhere ever speaks as the program. Each pane stays on its page: the
+// loads it asks for are judged by the core's pane policy (pane_policy.h), and its menus, drops,
+// shortcuts and downloads are a form's, not a browser's (doc_host.h).
 #ifndef PLQ_SHELL_WIN32_BROWSER_PANE_H_
 #define PLQ_SHELL_WIN32_BROWSER_PANE_H_
 
@@ -17,6 +19,7 @@
 #include <atomic>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "shell/core/layout.h"
 #include "shell/core/status.h"
@@ -30,8 +33,11 @@ class PaneListener {
   virtual void PageLoaded(Pane pane) = 0;
   // The page could not be loaded; `detail` is the address and the control's reason.
   virtual void PageLoadFailed(Pane pane, const std::string& detail) = 0;
-  // The calculator's page shows an alert; returns when the user has closed it.
+  // The calculator's page shows an alert; returns when the user has closed it, or at once while
+  // another box of the program is open (the alert then waits its turn).
   virtual void Alert(const std::string& message) = 0;
+  // The page asks for a new window on `address`; `user_gesture` when a click or key asked.
+  virtual void NewWindowRequested(const std::string& address, bool user_gesture) = 0;
 
  protected:
   ~PaneListener() = default;
@@ -46,23 +52,33 @@ enum class Trust {
 };
 
 // The pane's OLE site: the control's client site (IOleClientSite), the place it is active in
-// (IOleInPlaceSite), its frame (IOleInPlaceFrame), and the two hooks through which the page's
+// (IOleInPlaceSite), its frame (IOleInPlaceFrame), the two hooks through which the page's
 // engine asks before it shows a box of its own: IDocHostShowUI (alert, confirm, help) and
-// IOleCommandTarget (script errors).
+// IOleCommandTarget (script errors), the host's part of the page's interface
+// (IDocHostUIHandler: menus, drops, keys, look) and the services it offers (IServiceProvider:
+// the download manager).
 class PaneSite final : public IOleClientSite,
                        public IOleInPlaceSite,
                        public IOleInPlaceFrame,
                        public IDocHostShowUI,
-                       public IOleCommandTarget {
+                       public IOleCommandTarget,
+                       public IDocHostUIHandler,
+                       public IServiceProvider {
  public:
   // Starts with one reference, which the creator owns.
   PaneSite(HWND parent, const RECT& bounds, Trust trust, PaneListener* listener);
   PaneSite(const PaneSite&) = delete;
   PaneSite& operator=(const PaneSite&) = delete;
 
+  const RECT& bounds() const { return bounds_; }
   void set_bounds(const RECT& bounds) { bounds_ = bounds; }
+  // The control, not owned, whose document the key hook asks where the keyboard is.
+  void set_browser(IWebBrowser2* browser) { browser_ = browser; }
   // From now on nothing reaches the listener (the pane is going).
-  void Detach() { listener_ = nullptr; }
+  void Detach() {
+    listener_ = nullptr;
+    browser_ = nullptr;
+  }
 
   // IUnknown
   STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
@@ -119,6 +135,27 @@ class PaneSite final : public IOleClientSite,
                            OLECMDTEXT* text) override;
   STDMETHODIMP Exec(const GUID* group, DWORD id, DWORD option, VARIANT* in, VARIANT* out) override;
 
+  // IDocHostUIHandler (EnableModeless is IOleInPlaceFrame's, above)
+  STDMETHODIMP ShowContextMenu(DWORD id, POINT* where, IUnknown* commands,
+                               IDispatch* element) override;
+  STDMETHODIMP GetHostInfo(DOCHOSTUIINFO* info) override;
+  STDMETHODIMP ShowUI(DWORD id, IOleInPlaceActiveObject* object, IOleCommandTarget* commands,
+                      IOleInPlaceFrame* frame, IOleInPlaceUIWindow* document) override;
+  STDMETHODIMP HideUI() override;
+  STDMETHODIMP UpdateUI() override;
+  STDMETHODIMP OnDocWindowActivate(BOOL activate) override;
+  STDMETHODIMP OnFrameWindowActivate(BOOL activate) override;
+  STDMETHODIMP ResizeBorder(LPCRECT border, IOleInPlaceUIWindow* window, BOOL frame) override;
+  STDMETHODIMP TranslateAccelerator(LPMSG message, const GUID* group, DWORD command) override;
+  STDMETHODIMP GetOptionKeyPath(LPOLESTR* key, DWORD reserved) override;
+  STDMETHODIMP GetDropTarget(IDropTarget* engine, IDropTarget** target) override;
+  STDMETHODIMP GetExternal(IDispatch** external) override;
+  STDMETHODIMP TranslateUrl(DWORD translate, LPWSTR address, LPWSTR* translated) override;
+  STDMETHODIMP FilterDataObject(IDataObject* data, IDataObject** filtered) override;
+
+  // IServiceProvider
+  STDMETHODIMP QueryService(REFGUID service, REFIID iid, void** object) override;
+
  private:
   ~PaneSite() = default;
 
@@ -127,6 +164,7 @@ class PaneSite final : public IOleClientSite,
   RECT bounds_;
   const Trust trust_;
   PaneListener* listener_;
+  IWebBrowser2* browser_ = nullptr;  // not owned: the pane holds the control longer
 };
 
 class PaneEvents;
@@ -160,6 +198,13 @@ class BrowserPane {
   // shortcuts inside the page). True when the control used it.
   bool TranslateAccelerator(MSG* message);
 
+  // Gives the pane the keyboard: the page's focused element, or the page itself.
+  void Focus();
+  // The control's own window (its "Shell Embedding"), or nullptr.
+  HWND window() const;
+  // The WebBrowser object.
+  IWebBrowser2* browser() const { return browser_.Get(); }
+
  private:
   BrowserPane() = default;
 
@@ -174,7 +219,10 @@ class BrowserPane {
 
 // The DWebBrowserEvents2 sink of one pane: the top-level page's end (DocumentComplete) and
 // failure (NavigateError) go to the listener; frames inside the page are the page's business.
-// Declared here so that its answers can be checked without a page engine.
+// Loads are judged before they start (BeforeNavigate2): the top level stays on the pane's own
+// page, frames go where the pane policy lets them. New windows never open in the control: their
+// address goes to the listener (NewWindow3). Downloads are cancelled (FileDownload). Declared
+// here so that its answers can be checked without a page engine.
 class PaneEvents final : public IDispatch {
  public:
   PaneEvents(Pane pane, PaneListener* listener) : pane_(pane), listener_(listener) {}
@@ -183,6 +231,8 @@ class PaneEvents final : public IDispatch {
 
   // The control's own object: events whose first argument is another one come from frames.
   void set_top(IUnknown* top) { top_ = top; }
+  // The window sends the pane to `address` (a file URL): its one top-level document.
+  void ExpectPage(const std::string& address);
   void Detach() { listener_ = nullptr; }
 
   STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
@@ -198,11 +248,20 @@ class PaneEvents final : public IDispatch {
  private:
   ~PaneEvents() = default;
   bool FromTop(const VARIANT& sender) const;
+  // Whether `address` is the pane's own page, in any of its fragments.
+  bool IsPage(const std::string& address) const;
+  // Whether a load may go on; the refusal of one cancels it.
+  bool MayLoad(bool top_level, const std::string& address);
+  void NewWindow(const VARIANTARG* arguments);
 
   std::atomic<ULONG> references_{1};
   const Pane pane_;
   PaneListener* listener_;
   IUnknown* top_ = nullptr;  // not owned: the pane holds the control longer than this sink
+  // The page's address as the window gave it, and as the control spelled it when it loaded it.
+  std::string page_address_;
+  std::string page_as_loaded_;
+  bool page_load_pending_ = false;
 };
 
 }  // namespace plq::win32

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "shell/core/form1.h"
+#include "shell/win32/feature_controls.h"
 #include "shell/win32/main_window.h"
 #include "shell/win32/services.h"
 #include "shell/win32/text.h"
@@ -55,6 +56,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         plq::messages::CannotStart("OleInitialize: " + plq::win32::HresultText(ole.result())));
     return 1;
   }
+  // Before the first WebBrowser control: it takes them as it is created.
+  for (const std::string& refused : plq::win32::SwitchOnFeatureControls()) {
+    OutputDebugStringA(("plqcalc: Feature Control not switched on: " + refused).c_str());
+  }
   std::string error;
   std::unique_ptr<plq::win32::MainWindow> window = plq::win32::MainWindow::Create(instance, &error);
   if (!window) {
@@ -63,7 +68,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   }
   plq::win32::ResourceStore resources;
   plq::win32::BrowserLauncher launcher;
-  plq::win32::FailureReporter reporter(window->hwnd());
+  plq::win32::FailureReporter reporter(window->boxes());
   plq::win32::Folders folders;
   plq::Form1 form(*window, resources, launcher, reporter, folders);
   window->set_form(&form);

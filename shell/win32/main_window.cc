@@ -8,10 +8,16 @@
 // zoom rather than DOCHOSTUIFLAG_DPI_AWARE: that flag scales by the system's density, fixed at
 // start-up, so a page would stay at the wrong size on a second monitor; the zoom is set per pane
 // and changes with the window.
+//
+// The keyboard is the window's to place: it never keeps it itself but hands it to a pane (the
+// calculator when the window opens and after it is activated again, else the pane the user
+// moved it to with F6 or Ctrl+Tab). Tab is left to the pane that has it: the window is no
+// dialog (no IsDialogMessage), so Tab never carries the keyboard into the other pane.
 #include "shell/win32/main_window.h"
 
 #include <exception>
 #include <type_traits>
+#include <utility>
 
 #include "shell/core/browser_command.h"
 #include "shell/core/layout.h"
@@ -131,6 +137,11 @@ std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance, std::string* 
     return nullptr;
   }
   static_cast<void>(menu.release());  // the window owns it now
+  window->boxes_.set_owner(window->hwnd_);
+  MainWindow* self = window.get();
+  window->boxes_.set_when_closed([self] {
+    if (self->close_waiting_ && self->hwnd_ != nullptr) PostMessageW(self->hwnd_, WM_CLOSE, 0, 0);
+  });
   window->dpi_ = DpiOf(window->hwnd_);
   PlaceCentred(window->hwnd_, window->dpi_);
 
@@ -149,6 +160,13 @@ std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance, std::string* 
   if (!window->web_browser2_) {
     *error = std::string(kWebBrowser2Place.name) + ": " + reason;
     return nullptr;
+  }
+  // What a screen reader says for each pane: the control's window text is the name of its
+  // accessible object (measured under Wine: oleacc's client object of the "Shell Embedding"
+  // window answers it; UI Automation's proxy for a window without a provider does the same).
+  for (const auto& [pane, name] : {std::pair{window->web_browser1_.get(), kCalculatorPaneName},
+                                   std::pair{window->web_browser2_.get(), kSidePanelPaneName}}) {
+    if (pane->window() != nullptr) SetWindowTextW(pane->window(), Widen(name).c_str());
   }
   return window;
 }
@@ -182,8 +200,34 @@ Status MainWindow::Navigate(Pane pane, const std::string& path) {
 
 void MainWindow::Quit() { PostQuitMessage(0); }
 
+BrowserPane* MainWindow::PaneHolding(HWND focus) const {
+  for (BrowserPane* pane : {web_browser1_.get(), web_browser2_.get()}) {
+    HWND control = pane != nullptr ? pane->window() : nullptr;
+    if (control != nullptr && focus != nullptr && (focus == control || IsChild(control, focus))) {
+      return pane;
+    }
+  }
+  return nullptr;
+}
+
+void MainWindow::FocusPane(Pane pane) {
+  keyboard_pane_ = pane;
+  if (PaneAt(pane) != nullptr) PaneAt(pane)->Focus();
+}
+
 bool MainWindow::TranslateAccelerator(MSG* message) {
   if (message->message < WM_KEYFIRST || message->message > WM_KEYLAST) return false;
+  if (hwnd_ == nullptr || (message->hwnd != hwnd_ && !IsChild(hwnd_, message->hwnd))) return false;
+  const auto key = static_cast<UINT>(message->wParam);
+  if (message->message == WM_KEYDOWN &&
+      (key == VK_F6 || (key == VK_TAB && GetKeyState(VK_CONTROL) < 0))) {
+    // Two panes: forwards and backwards (Shift) both lead to the other one.
+    FocusPane(PaneHolding(GetFocus()) == web_browser1_.get() ? Pane::kWebBrowser2
+                                                             : Pane::kWebBrowser1);
+    return true;
+  }
+  // The menu's key goes to the window as it is: a control may keep F10 for itself.
+  if (key == VK_F10 || key == VK_MENU) return false;
   for (BrowserPane* pane : {web_browser1_.get(), web_browser2_.get()}) {
     if (pane != nullptr && pane->TranslateAccelerator(message)) return true;
   }
@@ -214,7 +258,11 @@ void MainWindow::PageLoadFailed(Pane pane, const std::string& detail) {
 
 void MainWindow::Alert(const std::string& message) {
   // The page waits until the box is closed, as for the engine's own alert.
-  MessageBoxW(hwnd_, Widen(message).c_str(), Widen(kCaption).c_str(), MB_OK | MB_ICONWARNING);
+  boxes_.Show(message, MB_ICONWARNING);
+}
+
+void MainWindow::NewWindowRequested(const std::string& address, bool user_gesture) {
+  if (form_ != nullptr) form_->NewWindowRequested(address, user_gesture);
 }
 
 void MainWindow::DestroyPanes() {
@@ -261,6 +309,14 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       // A message box shown by the unload handler runs its own loop; a second close request
       // arriving meanwhile must not unload twice.
       if (closing_) return 0;
+      // Unloading inside an open box's loop would stack the unload's own boxes on it and
+      // destroy the window under it: the close waits until the box is answered, and the boxes
+      // still waiting are not shown.
+      if (boxes_.open()) {
+        close_waiting_ = true;
+        boxes_.DropWaiting();
+        return 0;
+      }
       closing_ = true;
       if (form_ != nullptr) form_->Unload();
       DestroyWindow(hwnd_);
@@ -274,6 +330,7 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       // closing the window: no browser starts. The program then ends by itself, which also
       // dismisses a message box that was open.
       if (wparam) {
+        boxes_.DropWaiting();
         if (form_ != nullptr) form_->EndSession();
         PostQuitMessage(0);
       }
@@ -291,6 +348,19 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       FitPanesToDpi();
       return 0;
     }
+    case WM_ACTIVATE:
+      // Leaving: remember which pane had the keyboard, to give it back on return.
+      if (LOWORD(wparam) == WA_INACTIVE) {
+        BrowserPane* holder = PaneHolding(GetFocus());
+        if (holder != nullptr) {
+          keyboard_pane_ = holder == web_browser1_.get() ? Pane::kWebBrowser1 : Pane::kWebBrowser2;
+        }
+      }
+      break;
+    case WM_SETFOCUS:
+      // Activation gives the window itself the keyboard (DefWindowProc); it goes on to a pane.
+      FocusPane(keyboard_pane_);
+      return 0;
     case WM_DESTROY:
       DestroyPanes();
       // Only a close by the user ends the message loop. A window torn down because start-up

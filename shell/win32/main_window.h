@@ -12,6 +12,7 @@
 #include "shell/core/layout.h"
 #include "shell/core/platform.h"
 #include "shell/win32/browser_pane.h"
+#include "shell/win32/services.h"
 
 namespace plq::win32 {
 
@@ -33,13 +34,16 @@ class MainWindow final : public plq::MainWindow, private PaneListener {
   // Where the menu and the close request go; set once the core's Form1 exists.
   void set_form(Form1* form) { form_ = form; }
   HWND hwnd() const { return hwnd_; }
+  // Every message box of the program while the window lives goes through these.
+  MessageBoxes& boxes() { return boxes_; }
 
   void SetCaption(const std::string& caption) override;
   void Show() override;
   Status Navigate(Pane pane, const std::string& path) override;
   void Quit() override;
 
-  // Lets the panes see keystrokes first; true when one of them used the message.
+  // Lets the panes see keystrokes first; true when the window or one of them used the message.
+  // F6 and Ctrl+Tab move the keyboard between the panes; F10 always reaches the menu.
   bool TranslateAccelerator(MSG* message);
 
  private:
@@ -48,6 +52,9 @@ class MainWindow final : public plq::MainWindow, private PaneListener {
   LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
   void DestroyPanes();
   BrowserPane* PaneAt(Pane pane) const;
+  // The pane whose control holds `focus`, or nothing.
+  BrowserPane* PaneHolding(HWND focus) const;
+  void FocusPane(Pane pane);
   // Puts both panes at their places for the window's density, and scales their pages to match.
   void FitPanesToDpi();
 
@@ -55,10 +62,17 @@ class MainWindow final : public plq::MainWindow, private PaneListener {
   void PageLoaded(Pane pane) override;
   void PageLoadFailed(Pane pane, const std::string& detail) override;
   void Alert(const std::string& message) override;
+  void NewWindowRequested(const std::string& address, bool user_gesture) override;
 
   HWND hwnd_ = nullptr;
   Form1* form_ = nullptr;
+  MessageBoxes boxes_;
   bool closing_ = false;
+  // The user closed the window while a message box was open: it closes once the box has.
+  bool close_waiting_ = false;
+  // Where the keyboard goes when the window is activated: the calculator, unless the user moved
+  // it.
+  Pane keyboard_pane_ = Pane::kWebBrowser1;
   // The density of the monitor the window is on, in dots per inch.
   int dpi_ = kBaseDpi;
   std::unique_ptr<BrowserPane> web_browser1_;

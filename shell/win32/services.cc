@@ -87,11 +87,25 @@ Status BrowserLauncher::Open(const std::string& address, WindowStyle style) {
                          "\nShellExecuteExW: " + ErrorText(fallback_error));
 }
 
-void FailureReporter::Report(const std::string& message) {
-  HWND owner = owner_ != nullptr && IsWindowVisible(owner_) ? owner_ : nullptr;
-  MessageBoxW(owner, Widen(message).c_str(), Widen(kCaption).c_str(),
-              MB_OK | MB_ICONERROR | (owner == nullptr ? MB_SETFOREGROUND : 0));
+void MessageBoxes::Show(const std::string& text, UINT icon) {
+  for (const Box& box : waiting_) {
+    if (box.text == text && box.icon == icon) return;
+  }
+  waiting_.push_back({text, icon});
+  if (open_) return;
+  open_ = true;
+  while (!waiting_.empty()) {
+    const Box box = waiting_.front();
+    waiting_.pop_front();
+    HWND owner = owner_ != nullptr && IsWindowVisible(owner_) ? owner_ : nullptr;
+    MessageBoxW(owner, Widen(box.text).c_str(), Widen(kCaption).c_str(),
+                MB_OK | box.icon | (owner == nullptr ? MB_SETFOREGROUND : 0));
+  }
+  open_ = false;
+  if (when_closed_) when_closed_();
 }
+
+void FailureReporter::Report(const std::string& message) { boxes_.Show(message, MB_ICONERROR); }
 
 std::string Folders::ApplicationDirectory() {
   std::wstring path(MAX_PATH, L'\0');

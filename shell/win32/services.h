@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,14 +27,43 @@ class BrowserLauncher final : public plq::BrowserLauncher {
   Status Open(const std::string& address, WindowStyle style) override;
 };
 
+// The program's message boxes, one at a time. A box runs a message loop of its own, in which a
+// pane's page can ask for another box; shown there, boxes would nest without end (and a close
+// of the window handled inside them would destroy what the outer ones still use). So a box asked
+// for while one is open waits its turn: it is shown by the code that showed the first, right
+// after that one closes, and the request returns at once. Waiting rather than joining the open
+// box's text keeps each sentence and icon as the core worded it; a text already waiting is not
+// queued twice, so a page that repeats itself cannot pile boxes up.
+class MessageBoxes {
+ public:
+  // Boxes belong to `owner` while it is visible.
+  void set_owner(HWND owner) { owner_ = owner; }
+  // Shows `text` with `icon` (MB_ICONERROR...), or queues it while a box is open.
+  void Show(const std::string& text, UINT icon);
+  bool open() const { return open_; }
+  // Forgets the boxes still waiting (the program is ending).
+  void DropWaiting() { waiting_.clear(); }
+  // Runs after the last box has closed; the window's close waits for it.
+  void set_when_closed(std::function<void()> when_closed) { when_closed_ = std::move(when_closed); }
+
+ private:
+  struct Box {
+    std::string text;
+    UINT icon;
+  };
+  HWND owner_ = nullptr;
+  bool open_ = false;
+  std::deque<Box> waiting_;
+  std::function<void()> when_closed_;
+};
+
 class FailureReporter final : public plq::FailureReporter {
  public:
-  // Message boxes belong to `owner` once it is visible.
-  explicit FailureReporter(HWND owner) : owner_(owner) {}
+  explicit FailureReporter(MessageBoxes& boxes) : boxes_(boxes) {}
   void Report(const std::string& message) override;
 
  private:
-  HWND owner_;
+  MessageBoxes& boxes_;
 };
 
 class Folders final : public plq::Folders {

@@ -1,11 +1,13 @@
 // The browser panes under Wine, with no page engine (Wine renders no HTML without Gecko): what
-// each pane's site answers when a page asks to show a box, and the page load failures the pane
-// reports from its events (the WebBrowser control, ieframe, runs in full here).
+// each pane's site answers when a page asks to show a box, the page load failures the pane
+// reports from its events, which loads and new windows its events let through, and the control
+// going when the pane does (the WebBrowser control, ieframe, runs in full here).
 #include "shell/win32/browser_pane.h"
 
 #include <exdispid.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <shobjidl.h>
 #include <windows.h>
 
 #include <filesystem>
@@ -13,6 +15,7 @@
 #include <vector>
 
 #include "shell/core/browser_command.h"
+#include "shell/core/form1.h"
 #include "shell/win32/text.h"
 #include "tests/core/fakes.h"
 
@@ -32,7 +35,11 @@ class RecordingListener final : public PaneListener {
     failed.push_back(std::to_string(static_cast<int>(pane)) + " " + detail);
   }
   void Alert(const std::string& message) override { alerts.push_back(message); }
+  void NewWindowRequested(const std::string& address, bool user_gesture) override {
+    if (form != nullptr) form->NewWindowRequested(address, user_gesture);
+  }
 
+  Form1* form = nullptr;
   std::vector<Pane> loaded;
   std::vector<std::string> failed;
   std::vector<std::string> alerts;
@@ -199,7 +206,161 @@ TEST(PaneEventsTest, OnlyThePanesOwnPageFailingIsReported) {
   EXPECT_EQ(listener.failed.size(), 2u);
 }
 
-using BrowserPaneTest = OleTest;
+// An event as the control raises it: `values` first to last, as the event declares them.
+class Event {
+ public:
+  explicit Event(std::vector<VARIANT> values) : arguments_(values.rbegin(), values.rend()) {}
+  Event(const Event&) = delete;
+  Event& operator=(const Event&) = delete;
+  ~Event() {
+    for (VARIANT& argument : arguments_) VariantClear(&argument);
+  }
+  void Send(IDispatch* sink, DISPID id) {
+    DISPPARAMS parameters = {arguments_.data(), nullptr, static_cast<UINT>(arguments_.size()), 0};
+    sink->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &parameters, nullptr, nullptr, nullptr);
+  }
+
+ private:
+  std::vector<VARIANT> arguments_;
+};
+
+VARIANT Text(const wchar_t* text) {
+  VARIANT value;
+  value.vt = VT_BSTR;
+  value.bstrVal = SysAllocString(text);
+  return value;
+}
+VARIANT Number(long number) {
+  VARIANT value;
+  value.vt = VT_I4;
+  value.lVal = number;
+  return value;
+}
+VARIANT Flag(bool flag) {
+  VARIANT value;
+  value.vt = VT_BOOL;
+  value.boolVal = flag ? VARIANT_TRUE : VARIANT_FALSE;
+  return value;
+}
+VARIANT Sender(IDispatch* sender) {
+  VARIANT value;
+  value.vt = VT_DISPATCH;
+  value.pdispVal = sender;
+  sender->AddRef();
+  return value;
+}
+VARIANT Out(VARIANT_BOOL* cancel) {
+  VARIANT value;
+  value.vt = VT_BYREF | VT_BOOL;
+  value.pboolVal = cancel;
+  return value;
+}
+VARIANT Empty() {
+  VARIANT value;
+  VariantInit(&value);
+  return value;
+}
+
+TEST(PaneEventsTest, EachPaneStaysOnItsPage) {
+  ComPtr<PaneEvents> events;
+  events.Attach(new PaneEvents(Pane::kWebBrowser1, nullptr));
+  ComPtr<PaneEvents> frame;
+  frame.Attach(new PaneEvents(Pane::kWebBrowser1, nullptr));
+  ComPtr<IUnknown> top;
+  ASSERT_EQ(events.As(&top), S_OK);
+  events->set_top(top.Get());
+  events->ExpectPage("file:///C:/app/%23x/plqclear.htm");
+  const struct {
+    const char* name;
+    IDispatch* sender;
+    const wchar_t* address;
+    bool cancelled;
+  } cases[] = {
+      // The control's own spelling of the page the window asked for.
+      {"the page", events.Get(), L"file:///C:/app/#x/plqclear.htm", false},
+      {"its # link", events.Get(), L"file:///C:/app/#x/plqclear.htm#", false},
+      {"asked spelling, fragment", events.Get(), L"file:///C:/app/%23x/plqclear.htm#top", false},
+      {"another file", events.Get(), L"file:///C:/Windows/win.ini", true},
+      {"a web page", events.Get(), L"http://ads.example.com/", true},
+      {"a dropped link", events.Get(), L"https://evil.example.com/#x/plqclear.htm", true},
+      {"mail", events.Get(), L"mailto:a@example.com", true},
+      {"the widget's frame", frame.Get(), L"http://widget.example.com/", false},
+      {"a frame to a file", frame.Get(), L"file:///C:/Windows/win.ini", true},
+      {"a frame to a handler", frame.Get(), L"ms-settings:", true},
+  };
+  for (const auto& c : cases) {
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    Event before(
+        {Sender(c.sender), Text(c.address), Number(0), Empty(), Empty(), Empty(), Out(&cancel)});
+    before.Send(events.Get(), DISPID_BEFORENAVIGATE2);
+    EXPECT_EQ(cancel, c.cancelled ? VARIANT_TRUE : VARIANT_FALSE) << c.name;
+  }
+}
+
+TEST(PaneEventsTest, ANewWindowOpensTheBrowserOnlyForAClickAndNeverInTheControl) {
+  testing::EventLog log;
+  testing::FakeWindow window(log);
+  testing::FakeResources resources(log);
+  testing::FakeLauncher launcher(log);
+  testing::FakeReporter reporter(log);
+  testing::FolderLocks locks;
+  testing::FakeFolders folders("", {}, locks, log);
+  Form1 form(window, resources, launcher, reporter, folders);
+  RecordingListener listener;
+  listener.form = &form;
+  ComPtr<PaneEvents> events;
+  events.Attach(new PaneEvents(Pane::kWebBrowser2, &listener));
+  const struct {
+    long flags;
+    const wchar_t* address;
+  } cases[] = {
+      {NWMF_USERINITED | NWMF_FIRST, L"https://shop.example.com/item?id=7"},
+      {NWMF_USERREQUESTED, L"http://shop.example.com/menu"},
+      {0, L"https://shop.example.com/popup"},
+      {NWMF_FIRST, L"http://shop.example.com/onload"},
+      {NWMF_USERINITED, L"file:///C:/Windows/win.ini"},
+  };
+  for (const auto& c : cases) {
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    Event new_window({Empty(), Out(&cancel), Number(c.flags), Text(L"http://widget.example.com/"),
+                      Text(c.address)});
+    new_window.Send(events.Get(), DISPID_NEWWINDOW3);
+    EXPECT_EQ(cancel, VARIANT_TRUE) << "the control opened a window of its own";
+  }
+  EXPECT_THAT(log.events(), ElementsAre("open https://shop.example.com/item?id=7 1 | - -",
+                                        "open http://shop.example.com/menu 1 | - -"));
+}
+
+TEST(PaneEventsTest, AFileDownloadIsCancelledAndAPageIsNot) {
+  ComPtr<PaneEvents> events;
+  events.Attach(new PaneEvents(Pane::kWebBrowser2, nullptr));
+  for (const bool document : {false, true}) {
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    Event download({Flag(document), Out(&cancel)});
+    download.Send(events.Get(), DISPID_FILEDOWNLOAD);
+    EXPECT_EQ(cancel, document ? VARIANT_FALSE : VARIANT_TRUE) << document;
+  }
+}
+
+// A pane needs a parent window, which Wine makes only on a display.
+class BrowserPaneTest : public OleTest {
+ protected:
+  void SetUp() override {
+    OleTest::SetUp();
+    parent_ = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr,
+                              nullptr, nullptr, nullptr);
+    if (parent_ == nullptr) {
+      GTEST_SKIP() << "no window can be made here (Wine has no display): the "
+                      "windows.pane_events test runs this one on a virtual display";
+    }
+  }
+  void TearDown() override {
+    if (parent_ != nullptr) DestroyWindow(parent_);
+    OleTest::TearDown();
+  }
+
+  HWND parent_ = nullptr;
+};
 
 TEST_F(BrowserPaneTest, APageFileThatCannotBeLoadedIsReported) {
   testing::TempDir dir;
@@ -207,16 +368,10 @@ TEST_F(BrowserPaneTest, APageFileThatCannotBeLoadedIsReported) {
   fs::create_directories(present.parent_path());
   testing::WriteFile(present, testing::CalculatorBytes());
   const fs::path missing = dir.path() / "gone" / "1.htm";
-  HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr,
-                                nullptr, nullptr, nullptr);
-  if (parent == nullptr) {
-    GTEST_SKIP() << "no window can be made here (Wine has no display): the windows.pane_events "
-                    "test runs this one on a virtual display";
-  }
   RecordingListener listener;
   std::string error;
-  auto pane = BrowserPane::Create(parent, RECT{0, 0, 300, 200}, Pane::kWebBrowser1, Trust::kOwnPage,
-                                  listener, &error);
+  auto pane = BrowserPane::Create(parent_, RECT{0, 0, 300, 200}, Pane::kWebBrowser1,
+                                  Trust::kOwnPage, listener, &error);
   ASSERT_NE(pane, nullptr) << error;
   const std::wstring present_url = Widen(FileUrl(Narrow(present.wstring())));
   const std::wstring missing_url = Widen(FileUrl(Narrow(missing.wstring())));
@@ -232,7 +387,21 @@ TEST_F(BrowserPaneTest, APageFileThatCannotBeLoadedIsReported) {
   ASSERT_EQ(listener.failed.size(), 1u);
   EXPECT_THAT(listener.failed[0], StartsWith("1 " + Narrow(missing_url) + ": "));
   pane.reset();
-  DestroyWindow(parent);
+}
+
+TEST_F(BrowserPaneTest, TheControlIsGoneWhenThePaneLetsItGo) {
+  RecordingListener listener;
+  std::string error;
+  auto pane = BrowserPane::Create(parent_, RECT{0, 0, 300, 200}, Pane::kWebBrowser2,
+                                  Trust::kForeignContent, listener, &error);
+  ASSERT_NE(pane, nullptr) << error;
+  ASSERT_TRUE(pane->Navigate(L"about:blank").ok());
+  pane->Focus();
+  IWebBrowser2* control = pane->browser();
+  control->AddRef();
+  pane.reset();
+  // The pane held none of it back, and the control none of itself: this was the last one.
+  EXPECT_EQ(control->Release(), 0u);
 }
 
 }  // namespace

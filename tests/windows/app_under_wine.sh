@@ -399,12 +399,13 @@ case $scenario in
 
   pane_events)
     # The backend's pane tests that need a window, which Wine makes only on a display: a page
-    # file that cannot be loaded is reported through the control's own NavigateError.
+    # file that cannot be loaded is reported through the control's own NavigateError, and the
+    # control is gone once its pane lets it go.
     "$PLQ_WINE_RUN" "$PLQ_BACKEND_TESTS" --gtest_filter='BrowserPaneTest.*' >"$work/gtest.out" 2>&1 ||
-      { tr -d '\r' <"$work/gtest.out"; fail "the pane test failed"; }
+      { tr -d '\r' <"$work/gtest.out"; fail "the pane tests failed"; }
     tr -d '\r' <"$work/gtest.out"
-    grep -q '^\[  PASSED  \] 1 test' "$work/gtest.out" && ! grep -q SKIPPED "$work/gtest.out" ||
-      fail "the pane test did not run"
+    grep -q '^\[  PASSED  \] 2 tests' "$work/gtest.out" && ! grep -q SKIPPED "$work/gtest.out" ||
+      fail "the pane tests did not run"
     ;;
 
   two_copies)
@@ -546,6 +547,58 @@ case $scenario in
       fail "window at $(probe outer), suggested $suggested"
     [ "$(panes)" = "0 0 1106 1038, 1104 0 418 994" ] || fail "panes at 192 DPI: $(panes)"
     close_app
+    expect_no_pages "$app"
+    ;;
+
+  keyboard)
+    # The keyboard is in the calculator when the window opens and whenever it is activated
+    # again; Tab leaves it there; F6 and Ctrl+Tab (Shift too) move it between the panes; F10
+    # still reaches the menu. A screen reader has a name for each pane.
+    start_app "$app" "$app"
+    window=$(probe hwnd)
+    [ "$(probe name | paste -sd, -)" = "1 计算器,2 侧栏：推荐商品（广告）" ] ||
+      fail "pane names: $(probe name | paste -sd, -)"
+    expect_focus() {
+      local got
+      got=$(run_probe focus "$window" "$1")
+      [ "$got" = "focus $1" ] || fail "after $2 the keyboard is in pane ${got#focus }, expected $1"
+    }
+    expect_focus 1 "the start"
+    # shellcheck disable=SC2046
+    click $(probe caption)
+    expect_focus 1 "a click on the caption"
+    # The pane that has the keyboard after the keys.
+    while read -r pane keys; do
+      # shellcheck disable=SC2086
+      xdotool key $keys
+      expect_focus "$pane" "$keys"
+    done <<'KEYS'
+2 Tab Tab Tab F6
+1 F6
+2 ctrl+Tab
+1 ctrl+shift+Tab
+2 shift+F6
+KEYS
+    xdotool key F10 Return
+    wait_launches 1
+    expect_launch 1 1 2 "$home_page"
+    close_app
+    ;;
+
+  one_box)
+    # A message box is open when the window is closed: the close waits until the box is
+    # answered (no second box over it, no unload inside its loop), then goes on.
+    hide "$internet_explorer"
+    hide "$default_browser"
+    start_app "$app" "$app"
+    click_entry 1
+    [ "$(run_probe close "$caption" "$(probe hwnd)" | paste -sd' ' -)" = "answered 1 boxes 1" ] ||
+      fail "the close did not wait for the open box"
+    message=$(read_message)
+    [[ $message == *"$home_page"* ]] || fail "first box: $message"
+    message=$(read_message)
+    [[ $message == *"$exit_page"* ]] || fail "the close did not go on: $message"
+    wait_app_end "the close"
     expect_no_pages "$app"
     ;;
 

@@ -4,9 +4,16 @@
 //                                 as `describe` does
 //   window_probe describe HWND    prints the window's handle, its process id, its density, its
 //                                 client size, its frame buttons, each child window's rectangle
-//                                 in client coordinates ("pane x y width height", from the left),
-//                                 for each menu bar entry the entry's text and its centre in
-//                                 screen coordinates, and a point on the caption
+//                                 in client coordinates ("pane x y width height", from the left)
+//                                 and accessible name ("name N text"), for each menu bar entry
+//                                 the entry's text and its centre in screen coordinates, and a
+//                                 point on the caption
+//   window_probe focus HWND N     waits until the keyboard is in the window's child N (1 the
+//                                 leftmost; 10 s at most) and prints "focus M", the child that
+//                                 has it (0: none)
+//   window_probe close CAPTION HWND  once a message box captioned CAPTION shows, sends WM_CLOSE
+//                                 to the window HWND and prints whether the window answered
+//                                 within 5 s ("answered 1") and how many such boxes are open
 //   window_probe move HWND X Y    moves the window's top left corner to X Y
 //   window_probe endsession HWND ENDING  sends WM_QUERYENDSESSION and prints the answer, then
 //                                 WM_ENDSESSION with wParam ENDING (1: the session ends)
@@ -19,11 +26,13 @@
 //                                 one per line, after first writing "ready"; stops after N
 //                                 removals or 60 s
 // The probe is per-monitor DPI aware, so it sees every window's true pixels.
+#include <oleacc.h>
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "shell/win32/main_window.h"
@@ -53,6 +62,52 @@ HWND HandleFrom(const wchar_t* text) {
   return reinterpret_cast<HWND>(static_cast<INT_PTR>(_wtoi64(text)));
 }
 
+std::string Utf8(const std::wstring& text) {
+  char utf8[1024] = {};
+  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, utf8, sizeof utf8, nullptr, nullptr);
+  return utf8;
+}
+
+// The window's children from the left.
+std::vector<HWND> Children(HWND hwnd) {
+  std::vector<HWND> children;
+  for (HWND child = GetWindow(hwnd, GW_CHILD); child != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    children.push_back(child);
+  }
+  auto left = [](HWND child) {
+    RECT place = {};
+    GetWindowRect(child, &place);
+    return place.left;
+  };
+  std::sort(children.begin(), children.end(),
+            [&left](HWND a, HWND b) { return left(a) < left(b); });
+  return children;
+}
+
+// What a screen reader reads for the window: its accessible object's name. (oleacc.dll is
+// loaded by hand: its import library and libuuid both define IID_IAccessible.)
+std::string AccessibleName(HWND hwnd) {
+  using FromWindow = HRESULT(WINAPI*)(HWND, DWORD, REFIID, void**);
+  const FARPROC found = GetProcAddress(LoadLibraryW(L"oleacc.dll"), "AccessibleObjectFromWindow");
+  const auto from_window = reinterpret_cast<FromWindow>(reinterpret_cast<void (*)()>(found));
+  IAccessible* accessible = nullptr;
+  if (from_window == nullptr ||
+      FAILED(from_window(hwnd, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                         reinterpret_cast<void**>(&accessible)))) {
+    return "?";
+  }
+  VARIANT self;
+  self.vt = VT_I4;
+  self.lVal = CHILDID_SELF;
+  BSTR name = nullptr;
+  std::string text;
+  if (accessible->get_accName(self, &name) == S_OK && name != nullptr) text = Utf8(name);
+  SysFreeString(name);
+  accessible->Release();
+  return text;
+}
+
 // Another process's menu cannot be measured under Wine, so the same menu, made by the program's
 // own code, is laid out in a hidden twin window of the same style and size; its entries sit at
 // the same offsets from the window's corner.
@@ -76,19 +131,14 @@ int Describe(HWND hwnd) {
   std::printf("minimize %d maximize %d sizable %d visible %d\n", (style & WS_MINIMIZEBOX) != 0,
               (style & WS_MAXIMIZEBOX) != 0, (style & WS_THICKFRAME) != 0,
               (style & WS_VISIBLE) != 0);
-  std::vector<RECT> children;
-  for (HWND child = GetWindow(hwnd, GW_CHILD); child != nullptr;
-       child = GetWindow(child, GW_HWNDNEXT)) {
+  int number = 0;
+  for (HWND child : Children(hwnd)) {
     RECT place = {};
     GetWindowRect(child, &place);
     MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&place), 2);
-    children.push_back(place);
-  }
-  std::sort(children.begin(), children.end(),
-            [](const RECT& a, const RECT& b) { return a.left < b.left; });
-  for (const RECT& place : children) {
     std::printf("pane %ld %ld %ld %ld\n", place.left, place.top, place.right - place.left,
                 place.bottom - place.top);
+    std::printf("name %d %s\n", ++number, AccessibleName(child).c_str());
   }
 
   HMENU menu = plq::win32::CreateMenuBar();
@@ -156,6 +206,61 @@ int Window(const wchar_t* caption, HWND other) {
     return 1;
   }
   return Describe(search.found);
+}
+
+// The child of `hwnd` (1 the leftmost) that holds its thread's keyboard focus, or 0.
+int FocusedChild(HWND hwnd) {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, nullptr), &info)) return 0;
+  const std::vector<HWND> children = Children(hwnd);
+  for (size_t i = 0; i < children.size(); ++i) {
+    if (info.hwndFocus == children[i] || IsChild(children[i], info.hwndFocus)) {
+      return static_cast<int>(i) + 1;
+    }
+  }
+  return 0;
+}
+
+int Focus(HWND hwnd, int wanted) {
+  int found = FocusedChild(hwnd);
+  for (int attempt = 0; attempt < 200 && found != wanted; ++attempt) {
+    Sleep(50);
+    found = FocusedChild(hwnd);
+  }
+  std::printf("focus %d\n", found);
+  return 0;
+}
+
+BOOL CALLBACK CountBox(HWND hwnd, LPARAM context) {
+  auto* search = reinterpret_cast<std::pair<const wchar_t*, int>*>(context);
+  wchar_t text[256] = {};
+  wchar_t window_class[16] = {};
+  GetWindowTextW(hwnd, text, 256);
+  GetClassNameW(hwnd, window_class, 16);
+  if (IsWindowVisible(hwnd) && lstrcmpW(window_class, L"#32770") == 0 &&
+      lstrcmpW(text, search->first) == 0) {
+    ++search->second;
+  }
+  return TRUE;
+}
+
+int Boxes(const wchar_t* caption) {
+  std::pair<const wchar_t*, int> search = {caption, 0};
+  EnumWindows(CountBox, reinterpret_cast<LPARAM>(&search));
+  return search.second;
+}
+
+int Close(const wchar_t* caption, HWND hwnd) {
+  for (int attempt = 0; attempt < 200 && Boxes(caption) == 0; ++attempt) Sleep(50);
+  if (Boxes(caption) == 0) {
+    std::fprintf(stderr, "no message box with that caption\n");
+    return 1;
+  }
+  DWORD_PTR ignored = 0;
+  const bool answered = SendMessageTimeoutW(hwnd, WM_CLOSE, 0, 0, SMTO_NORMAL, 5000, &ignored);
+  std::printf("answered %d\nboxes %d\n", answered ? 1 : 0, Boxes(caption));
+  return 0;
 }
 
 int Move(HWND hwnd, int x, int y) {
@@ -297,6 +402,8 @@ int wmain(int argc, wchar_t** argv) {
     return Window(argv[2], argc == 4 ? HandleFrom(argv[3]) : nullptr);
   }
   if (mode == L"describe" && argc == 3) return Describe(HandleFrom(argv[2]));
+  if (mode == L"focus" && argc == 4) return Focus(HandleFrom(argv[2]), _wtoi(argv[3]));
+  if (mode == L"close" && argc == 4) return Close(argv[2], HandleFrom(argv[3]));
   if (mode == L"move" && argc == 5)
     return Move(HandleFrom(argv[2]), _wtoi(argv[3]), _wtoi(argv[4]));
   if (mode == L"endsession" && argc == 4)
@@ -306,7 +413,8 @@ int wmain(int argc, wchar_t** argv) {
   if (mode == L"message" && argc == 3) return Message(argv[2]);
   if (mode == L"watch" && argc == 5) return Watch(argv[2], argv[3], _wtoi(argv[4]));
   std::fprintf(stderr,
-               "usage: window_probe window CAPTION [OTHER] | describe HWND | move HWND X Y |\n"
+               "usage: window_probe window CAPTION [OTHER] | describe HWND | focus HWND N |\n"
+               "  close CAPTION HWND | move HWND X Y |\n"
                "  endsession HWND ENDING | quit HWND | dpichanged HWND DPI | message CAPTION |\n"
                "  watch FOLDER LOG COUNT\n");
   return 2;
