@@ -1,5 +1,6 @@
 #include "shell/core/pane_policy.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -18,10 +19,8 @@ std::string DocumentOf(const std::string& address) { return address.substr(0, ad
 // No engine hands over such an address for a real link; one that carries a control character or
 // a space could mean something else to the program that receives it.
 bool HasOddCharacters(const std::string& address) {
-  for (const char c : address) {
-    if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7F) return true;
-  }
-  return false;
+  return std::any_of(address.begin(), address.end(),
+                     [](char c) { return static_cast<unsigned char>(c) <= 0x20 || c == 0x7F; });
 }
 
 bool IsWebScheme(const std::string& scheme) { return scheme == "http" || scheme == "https"; }
