@@ -41,7 +41,7 @@ SandboxCheck::SandboxCheck() {
   // a few KiB; 1 MiB leaves room.
   rlimit file_size{};
   if (getrlimit(RLIMIT_FSIZE, &file_size) == 0 && file_size.rlim_cur != RLIM_INFINITY &&
-      file_size.rlim_cur < 1024 * 1024) {
+      file_size.rlim_cur < (rlim_t{1} << 20)) {
     return;
   }
   // The paths WebKitGTK was built with (Debian's: /usr/bin), not a search of PATH: WebKit runs
