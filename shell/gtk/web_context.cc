@@ -4,10 +4,13 @@
 
 #include <glib/gstdio.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <set>
 #include <string>
 
@@ -25,6 +28,20 @@ void OnDownloadStarted(WebKitWebContext*, WebKitDownload* download, gpointer) {
 
 std::string InstancesFolder() { return std::string(g_get_user_runtime_dir()) + "/.flatpak"; }
 std::string ProxyFolder() { return std::string(g_get_user_runtime_dir()) + "/webkitgtk"; }
+
+bool IsDeadSocket(const std::string& path) {
+  sockaddr_un address{};
+  if (path.size() >= sizeof(address.sun_path)) return false;
+  address.sun_family = AF_UNIX;
+  std::memcpy(static_cast<char*>(address.sun_path), path.c_str(), path.size() + 1);
+  const int probe = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (probe < 0) return false;
+  const bool refused =
+      connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 &&
+      errno == ECONNREFUSED;
+  close(probe);
+  return refused;
+}
 
 }  // namespace
 
@@ -104,8 +121,6 @@ WebContext::~WebContext() {
   g_object_unref(context_);
   if (!sandboxed_) return;
   RemoveSandboxLeftovers();
-  // Only once empty: another program's sandbox may use it.
-  g_rmdir(InstancesFolder().c_str());
   // No new web process starts any more; those running use the proxy through the connections
   // they have. (The emptied folder is WebKit's, shared by the session's programs: it stays.)
   for (const std::string& name : own_proxy_sockets_) g_remove((ProxyFolder() + "/" + name).c_str());
@@ -116,7 +131,7 @@ void WebContext::RemoveSandboxLeftovers() {
   // For each sandboxed process WebKit writes .flatpak/webkit-PID-N/bwrapinfo.json (what desktop
   // portals read to know the process; no pane may talk to a portal) and leaves it for flatpak's
   // own clean-up, which does not run where flatpak is not used: 2 folders for every start and
-  // every web process started again. This program's own go (the folder, at the end).
+  // every web process started again. This program's own go, and the folder once empty.
   const std::string instances = InstancesFolder();
   const std::string ours = "webkit-" + std::to_string(getpid()) + "-";
   if (GDir* folder = g_dir_open(instances.c_str(), 0, nullptr)) {
@@ -128,13 +143,17 @@ void WebContext::RemoveSandboxLeftovers() {
     }
     g_dir_close(folder);
   }
+  g_rmdir(instances.c_str());
   // The sockets of the sandbox's D-Bus proxy, one for the program's life: the proxy removes its
   // socket when this process has gone, but not when it is killed first, as Ctrl+C in a terminal
   // does (it signals the whole process group). Those that appeared once the first web process
-  // had started are this program's.
-  if (own_proxy_sockets_.empty()) {
-    for (const std::string& name : ProxySockets()) {
-      if (proxy_sockets_before_.count(name) == 0) own_proxy_sockets_.push_back(name);
+  // had started are this program's. Those nobody listens on any more are nobody's: a copy that
+  // was killed outright (its proxy is killed with it) leaves its socket to the next to look.
+  for (const std::string& name : ProxySockets()) {
+    if (own_proxy_sockets_.empty() && proxy_sockets_before_.count(name) == 0) {
+      own_proxy_sockets_.push_back(name);
+    } else if (IsDeadSocket(ProxyFolder() + "/" + name)) {
+      g_remove((ProxyFolder() + "/" + name).c_str());
     }
   }
 }
