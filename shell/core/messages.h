@@ -22,6 +22,9 @@ inline constexpr char kCopyText[] = "复制";
 inline constexpr char kPasteText[] = "粘贴";
 inline constexpr char kDeleteText[] = "删除";
 inline constexpr char kSelectAllText[] = "全选";
+// A field's menu also keeps the desktop's input method entries (Linux), under these labels.
+inline constexpr char kInputMethodsText[] = "输入法";
+inline constexpr char kUnicodeText[] = "插入 Unicode 控制字符";
 // What a screen reader says for each pane.
 inline constexpr char kCalculatorPaneName[] = "计算器";
 inline constexpr char kSidePanelPaneName[] = "侧栏：推荐商品（广告）";

@@ -2,6 +2,7 @@
 // process's life, each answered here or passed on to the window through PaneListener.
 #include "shell/gtk/browser_pane.h"
 
+#include <memory>
 #include <string>
 
 #include "shell/gtk/glib_util.h"
@@ -33,6 +34,11 @@ BrowserPane::BrowserPane(const PanePlace& place, Trust trust, WebKitWebContext* 
                                                       "settings", settings, nullptr)
                                        : g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context,
                                                       "settings", settings, nullptr)));
+  guard_ = std::make_unique<PaneGuard>(view_, trust_ == Trust::kForeignContent,
+                                       [this](const std::string& address, bool user_gesture) {
+                                         listener_.NewWindowRequested(place_.pane, address,
+                                                                      user_gesture);
+                                       });
   cancellable_ = g_cancellable_new();
   gtk_widget_set_name(widget(), place.name);
   gtk_widget_set_size_request(widget(), place.width, place.height);
@@ -56,6 +62,7 @@ BrowserPane::BrowserPane(const PanePlace& place, Trust trust, WebKitWebContext* 
 BrowserPane::~BrowserPane() {
   g_cancellable_cancel(cancellable_);
   g_signal_handlers_disconnect_by_data(view_, this);
+  guard_.reset();
   // A web process stuck in a page's endless script never notices that its view is gone, and
   // would outlive the program: it is ended here.
   webkit_web_view_terminate_web_process(view_);
@@ -75,6 +82,7 @@ Status BrowserPane::Navigate(const std::string& path) {
     return failure;
   }
   process_ended_ = false;
+  guard_->set_page_address(uri);
   webkit_web_view_load_uri(view_, uri);
   g_free(uri);
   return Status::Ok();
@@ -135,6 +143,11 @@ gboolean BrowserPane::OnLoadFailed(WebKitWebView*, WebKitLoadEvent, const char* 
       pane->process_ended_) {
     return FALSE;
   }
+  // Only the program's own page is the program's to report. Any other load (one the pane
+  // refused to show, a widget's link that never reached its server) ends here, with no box and
+  // no error page of WebKit's in the page's place: a page that fails on purpose, again and
+  // again, once made the program stack a hundred boxes with text the page chose.
+  if (!pane->guard_->IsPage(uri)) return TRUE;
   const std::string detail = std::string(uri != nullptr ? uri : "") + ": " + error->message;
   Guarded("load-failed",
           [pane, &detail] { pane->listener_.PageLoadFailed(pane->place_.pane, detail); });

@@ -9,10 +9,12 @@
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
+#include <memory>
 #include <string>
 
 #include "shell/core/layout.h"
 #include "shell/core/status.h"
+#include "shell/gtk/pane_guard.h"
 
 namespace plq::gtk {
 
@@ -31,6 +33,8 @@ class PaneListener {
   virtual void ProcessUnresponsive(Pane pane) = 0;
   // The calculator's page shows an alert; returns when the user has closed it.
   virtual void Alert(const std::string& message) = 0;
+  // The page asks for a new window on `address`; no WebKit window is made for it.
+  virtual void NewWindowRequested(Pane pane, const std::string& address, bool user_gesture) = 0;
 
  protected:
   ~PaneListener() = default;
@@ -63,7 +67,8 @@ class BrowserPane {
   GtkWidget* widget() const { return GTK_WIDGET(view_); }
   WebKitWebView* view() const { return view_; }
 
-  // Starts loading the local file `path` (any characters: it becomes a proper file URI).
+  // Starts loading the local file `path` (any characters: it becomes a proper file URI). From
+  // then on that page is the only document the pane shows (PaneGuard).
   Status Navigate(const std::string& path);
   // Ends the pane's web process (and with it every pane that shares it).
   void EndProcess();
@@ -88,6 +93,7 @@ class BrowserPane {
   const char* const painted_check_;
   PaneListener& listener_;
   WebKitWebView* view_ = nullptr;
+  std::unique_ptr<PaneGuard> guard_;
   GCancellable* cancellable_ = nullptr;
   // The current load has failed (WebKit still reports it finished) or its process has ended.
   bool load_failed_ = false;

@@ -5,6 +5,8 @@
 #include <gdk/gdkx.h>
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 namespace plq::gtk::diagnostics {
 namespace {
@@ -67,6 +69,14 @@ void ReportCalculatorPainted(WebKitWebView* view, GtkWidget* window) {
 void ReportSidePanelLoaded() {
   if (!ReportEnabled()) return;
   std::fputs("plqcalc: side-panel-loaded\n", stdout);
+  std::fflush(stdout);
+}
+
+void ReportContextMenu(const std::vector<std::string>& entries) {
+  if (!ReportEnabled()) return;
+  std::string line = "plqcalc: context-menu";
+  for (const std::string& entry : entries) line += " " + entry;
+  std::fprintf(stdout, "%s\n", line.c_str());
   std::fflush(stdout);
 }
 

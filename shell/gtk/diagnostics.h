@@ -5,12 +5,17 @@
 // (xid is the X11 window, 0 under Wayland; the JSON is what the page shows), and one when the side
 // panel has finished loading
 //   plqcalc: side-panel-loaded
+// and one each time a pane's context menu is asked for, with the entries it offers (none: no menu)
+//   plqcalc: context-menu 剪切 复制 ...
 // so that they wait for these lines instead of guessing with sleeps.
 #ifndef PLQ_SHELL_GTK_DIAGNOSTICS_H_
 #define PLQ_SHELL_GTK_DIAGNOSTICS_H_
 
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
+
+#include <string>
+#include <vector>
 
 namespace plq::gtk::diagnostics {
 
@@ -21,6 +26,7 @@ bool ReportEnabled();
 // The calculator pane `view` of `window` has painted its calendars.
 void ReportCalculatorPainted(WebKitWebView* view, GtkWidget* window);
 void ReportSidePanelLoaded();
+void ReportContextMenu(const std::vector<std::string>& entries);
 
 }  // namespace plq::gtk::diagnostics
 

@@ -13,12 +13,15 @@
 #include "shell/gtk/main_window.h"
 #include "shell/gtk/services.h"
 #include "shell/gtk/session.h"
+#include "shell/gtk/web_context.h"
 
 int main(int argc, char** argv) {
   // A file-size limit makes a page write fail like a full disk, instead of ending the program.
   std::signal(SIGXFSZ, SIG_IGN);
   // The window's X11 class and Wayland app_id: docks match them with the desktop entry.
   g_set_prgname(plq::kApplicationId);
+  // Runs while GTK starts: the verdict is needed only when the window's web context is made.
+  plq::gtk::SandboxCheck sandbox_check;
   // Arguments GTK does not know are left alone and ignored: the program takes none of its own.
   if (!gtk_init_check(&argc, &argv)) {
     const char* display = g_getenv("DISPLAY");
@@ -32,7 +35,7 @@ int main(int argc, char** argv) {
   int ended_by = 0;
   {
     plq::gtk::MessageBoxes boxes;
-    plq::gtk::MainWindow window(boxes);
+    plq::gtk::MainWindow window(boxes, sandbox_check.Passed());
     plq::gtk::ResourceStore resources;
     plq::gtk::BrowserLauncher launcher;
     plq::gtk::FailureReporter reporter(boxes, window.gtk_window());

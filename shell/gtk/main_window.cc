@@ -64,7 +64,7 @@ void SetIcons(GtkWindow* window) {
 
 }  // namespace
 
-MainWindow::MainWindow(MessageBoxes& boxes) : boxes_(boxes) {
+MainWindow::MainWindow(MessageBoxes& boxes, bool sandboxed) : boxes_(boxes), sandboxed_(sandboxed) {
   window_ = KeepSunk(gtk_window_new(GTK_WINDOW_TOPLEVEL));
   gtk_widget_set_name(window_, "Form1");
   // Wayland lets no program place its window: there the compositor chooses, here X11 centres it.
@@ -96,15 +96,16 @@ MainWindow::MainWindow(MessageBoxes& boxes) : boxes_(boxes) {
   layout_ = KeepSunk(gtk_layout_new(nullptr, nullptr));
   gtk_widget_set_size_request(layout_, kClientWidth, kClientHeight);
 
-  // Ephemeral: the program keeps nothing between runs, no cache, cookies or local storage files.
-  context_ = webkit_web_context_new_ephemeral();
+  context_ = std::make_unique<WebContext>(sandboxed_);
   // Under Xvfb's software GL the composited path left the top of the taller left pane unpainted;
   // drawing without acceleration paints all of it and starts faster.
   settings_ = webkit_settings_new();
   webkit_settings_set_hardware_acceleration_policy(settings_,
                                                    WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+  // No page may make the window fullscreen (PaneGuard also refuses what still asks).
+  webkit_settings_set_enable_fullscreen(settings_, FALSE);
   panes_[0] = std::make_unique<BrowserPane>(kWebBrowser1Place, BrowserPane::Trust::kOwnPage,
-                                            context_, settings_, nullptr, kCalculatorPainted,
+                                            context_->get(), settings_, nullptr, kCalculatorPainted,
                                             static_cast<PaneListener&>(*this));
   gtk_layout_put(GTK_LAYOUT(layout_), panes_[0]->widget(), kWebBrowser1Place.x,
                  kWebBrowser1Place.y);
@@ -127,10 +128,10 @@ std::unique_ptr<BrowserPane> MainWindow::MakeSidePanel(bool own_process) {
   // Both panes in one web process start faster and take less memory than two; only once the
   // framed content has made that process fail does the side panel get one of its own, so it can
   // never take the calculator down again.
-  auto side_panel =
-      std::make_unique<BrowserPane>(kWebBrowser2Place, BrowserPane::Trust::kForeignContent,
-                                    context_, settings_, own_process ? nullptr : panes_[0]->view(),
-                                    kSidePanelPainted, static_cast<PaneListener&>(*this));
+  auto side_panel = std::make_unique<BrowserPane>(
+      kWebBrowser2Place, BrowserPane::Trust::kForeignContent, context_->get(), settings_,
+      own_process ? nullptr : panes_[0]->view(), kSidePanelPainted,
+      static_cast<PaneListener&>(*this));
   gtk_layout_put(GTK_LAYOUT(layout_), side_panel->widget(), kWebBrowser2Place.x,
                  kWebBrowser2Place.y);
   return side_panel;
@@ -148,7 +149,7 @@ MainWindow::~MainWindow() {
     if (widget != nullptr) g_object_unref(widget);
   }
   g_object_unref(settings_);
-  g_object_unref(context_);
+  context_.reset();
 }
 
 void MainWindow::SetCaption(const std::string& caption) {
@@ -161,6 +162,10 @@ void MainWindow::SetCaption(const std::string& caption) {
 void MainWindow::Show() { gtk_widget_show_all(window_); }
 
 Status MainWindow::Navigate(Pane pane, const std::string& path) {
+  // The side panel frames a stranger's content: outside the sandbox it would run with all of the
+  // user's rights, next to the calculator. The calculator is the program; the widget is an
+  // advertisement the user did not ask for. So without the sandbox the side panel stays empty.
+  if (pane == Pane::kWebBrowser2 && !sandboxed_) return Status::Ok();
   return PaneAt(pane).Navigate(path);
 }
 
@@ -183,6 +188,7 @@ void MainWindow::Close() noexcept {
 }
 
 void MainWindow::EndSession(bool display_lost) noexcept {
+  context_->RemoveSandboxLeftovers();
   if (display_lost) {
     // Nothing that talks to the display may run any more.
     Guarded("end-session", [this] {
@@ -253,6 +259,9 @@ void MainWindow::OnAboutActivate(GtkMenuItem*, gpointer self) {
 }
 
 void MainWindow::PageLoaded(Pane pane) {
+  // Its web process has started by now: what the sandbox left for it can go, so that not even a
+  // crash leaves it behind.
+  context_->RemoveSandboxLeftovers();
   if (form_ != nullptr) form_->PageLoaded(pane);
   if (pane == Pane::kWebBrowser2) diagnostics::ReportSidePanelLoaded();
 }
@@ -299,6 +308,10 @@ void MainWindow::ProcessUnresponsive(Pane pane) {
   // their pages again as after a crash.
   if (pane == Pane::kWebBrowser2 && side_panel_apart_) return;
   PaneAt(Pane::kWebBrowser1).EndProcess();
+}
+
+void MainWindow::NewWindowRequested(Pane, const std::string& address, bool user_gesture) {
+  if (form_ != nullptr) form_->NewWindowRequested(address, user_gesture);
 }
 
 void MainWindow::Alert(const std::string& message) {

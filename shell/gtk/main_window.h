@@ -13,13 +13,15 @@
 #include "shell/core/platform.h"
 #include "shell/gtk/browser_pane.h"
 #include "shell/gtk/services.h"
+#include "shell/gtk/web_context.h"
 
 namespace plq::gtk {
 
 class MainWindow final : public plq::MainWindow, private PaneListener {
  public:
   // Builds the window, hidden, with both panes in place. Alerts and failures show in `boxes`.
-  explicit MainWindow(MessageBoxes& boxes);
+  // Without `sandboxed` (WebKit's sandbox cannot start here) the side panel stays empty.
+  MainWindow(MessageBoxes& boxes, bool sandboxed);
   ~MainWindow() override;
   MainWindow(const MainWindow&) = delete;
   MainWindow& operator=(const MainWindow&) = delete;
@@ -61,19 +63,21 @@ class MainWindow final : public plq::MainWindow, private PaneListener {
   void ProcessEnded(Pane pane, const std::string& detail) override;
   void ProcessUnresponsive(Pane pane) override;
   void Alert(const std::string& message) override;
+  void NewWindowRequested(Pane pane, const std::string& address, bool user_gesture) override;
 
   BrowserPane& PaneAt(Pane pane) const { return *panes_[pane == Pane::kWebBrowser1 ? 0 : 1]; }
   std::unique_ptr<BrowserPane> MakeSidePanel(bool own_process);
   void EndLoop();
 
   MessageBoxes& boxes_;
+  const bool sandboxed_;
   GtkWidget* window_ = nullptr;
   GtkWidget* header_bar_ = nullptr;  // only where the program draws its own title bar
   GtkWidget* menu_bar_ = nullptr;
   GtkWidget* homepage_ = nullptr;
   GtkWidget* about_ = nullptr;
   GtkWidget* layout_ = nullptr;
-  WebKitWebContext* context_ = nullptr;
+  std::unique_ptr<WebContext> context_;
   WebKitSettings* settings_ = nullptr;
   std::unique_ptr<BrowserPane> panes_[2];
   // The side panel has a web process of its own since its content made the shared one fail.

@@ -119,6 +119,8 @@ class Sandbox:
         # (It falls back to ~/.cache/dconf without a runtime folder.)
         ours |= {os.path.join(self.runtime, "dconf"), os.path.join(self.runtime, "dconf", "user"),
                  os.path.join(self.cache, "dconf"), os.path.join(self.cache, "dconf", "user")}
+        # So is WebKit's folder for its sandbox's D-Bus proxy sockets, emptied when they end.
+        ours |= {os.path.join(folder, "webkitgtk") for folder in (self.runtime, self.cache)}
         left = []
         for folder, dirs, files in os.walk(self.root):
             for name in dirs + files:

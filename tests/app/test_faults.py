@@ -19,6 +19,7 @@ import subprocess
 import sys
 import threading
 import time
+import urllib.parse
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import test_app  # noqa: E402
@@ -328,14 +329,20 @@ def scenario_program_crash(options):
 
 class Widget:
     """The remote widget the side panel frames, served here: the program reaches it through a
-    proxy (http_proxy), as it would reach the real service. `body` is the widget's page."""
+    proxy (http_proxy), as it would reach the real service. `body` is the widget's page; `routes`
+    maps other paths of its host to a function that answers the request handler instead."""
 
-    def __init__(self, body):
+    def __init__(self, body, routes=None):
         widget = self
 
         class Handler(http.server.BaseHTTPRequestHandler):
             def do_GET(self):
                 widget.requests.append(self.headers.get("Host", ""))
+                path = urllib.parse.urlsplit(self.path).path
+                widget.paths.append(path)
+                if path in (routes or {}):
+                    routes[path](self)
+                    return
                 data = body.encode()
                 self.send_response(200)
                 self.send_header("Content-Type", "text/html; charset=utf-8")
@@ -347,6 +354,7 @@ class Widget:
                 pass
 
         self.requests = []
+        self.paths = []
         self.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
         self.proxy = f"http://127.0.0.1:{self.server.server_address[1]}"
         threading.Thread(target=self.server.serve_forever, daemon=True).start()
