@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "shell/core/facts.h"
 #include "shell/core/page_store.h"
 #include "shell/win32/text.h"
 
@@ -236,6 +237,7 @@ Status PageFolder::Open(const std::string& path, FolderKind kind,
       return judged;
     }
     const std::wstring lock_path = trimmed + L"\\" + Widen(kLockFileName);
+    const std::string lock_call = std::string("CreateFileW(") + kLockFileName + ")";
     const bool lock_existed = GetFileAttributesW(lock_path.c_str()) != INVALID_FILE_ATTRIBUTES;
     HANDLE lock =
         CreateFileW(lock_path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
@@ -250,14 +252,14 @@ Status PageFolder::Open(const std::string& path, FolderKind kind,
         Sleep(50);
         continue;
       }
-      return Status::Failure(Failed("CreateFileW(.plqcalc.lock)", error));
+      return Status::Failure(Failed(lock_call.c_str(), error));
     }
     FILE_ATTRIBUTE_TAG_INFO tag = {};
     if (!GetFileInformationByHandleEx(lock, FileAttributeTagInfo, &tag, sizeof tag) ||
         (tag.FileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
       CloseHandle(lock);
       CloseHandle(handle);
-      return Status::Failure("CreateFileW(.plqcalc.lock): " + ErrorText(ERROR_INVALID_FUNCTION));
+      return Status::Failure(Failed(lock_call.c_str(), ERROR_INVALID_FUNCTION));
     }
     std::string detail;
     if (!WaitForSharedLock(lock, &detail)) {

@@ -1,8 +1,6 @@
 # The Windows packages (test_packages.py): the fixture "windows_packages" makes the installer and
 # the ZIP with CPack, as a release would, into a folder of its own that its cleanup removes.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
-include(core_facts)
-plq_core_string(messages.h kCaption caption)
 
 # Reads what an installation left in the Wine prefix: folders, the shortcut, the registry.
 add_executable(install_probe install_probe.cc)
@@ -39,7 +37,7 @@ foreach(scenario IN LISTS package_scenarios)
             --window-probe "$<TARGET_FILE:window_probe>"
             --version "${PROJECT_VERSION}"
             --copyright "${PLQ_COPYRIGHT}"
-            --display-name "${caption}"
+            --display-name "${PLQ_CAPTION}"
             --registry-key "${PLQ_APPLICATION_ID}"
             --icon "${PLQ_WINDOWS_ICON}")
   set_tests_properties(windows.package_${scenario} PROPERTIES
