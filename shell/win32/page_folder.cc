@@ -9,16 +9,12 @@
 #include <vector>
 
 #include "shell/core/facts.h"
+#include "shell/core/folder_lock.h"
 #include "shell/core/page_store.h"
 #include "shell/win32/text.h"
 
 namespace plq::win32 {
 namespace {
-
-// How long a copy waits for another one that holds the folder alone: that copy is only taking
-// the pages away or cleaning up, which takes milliseconds; one that holds it longer is stuck.
-constexpr ULONGLONG kLockWaitMs = 10000;
-constexpr DWORD kLockPollMs = 10;
 
 std::string Failed(const char* call, DWORD error) {
   return std::string(call) + ": " + ErrorText(error);
@@ -40,7 +36,7 @@ void Unlock(HANDLE file) {
 }
 
 bool WaitForSharedLock(HANDLE file, std::string* detail) {
-  const ULONGLONG deadline = GetTickCount64() + kLockWaitMs;
+  const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(kLockWait.count());
   for (;;) {
     if (TryLock(file, false)) return true;
     const DWORD error = GetLastError();
@@ -48,7 +44,8 @@ bool WaitForSharedLock(HANDLE file, std::string* detail) {
       *detail = Failed("LockFileEx", error);
       return false;
     }
-    Sleep(kLockPollMs);
+    CountLockRetry();
+    Sleep(static_cast<DWORD>(kLockPoll.count()));
   }
 }
 
@@ -203,7 +200,7 @@ Status PageFolder::Open(const std::string& path, FolderKind kind,
   std::wstring trimmed = drive_root ? wide.substr(0, 2) : wide;
 
   // A private folder that the last copy to leave deletes meanwhile is made anew: a few rounds.
-  for (int attempt = 0; attempt < 5; ++attempt) {
+  for (int attempt = 0; attempt < kOpenRounds; ++attempt) {
     if (kind == FolderKind::kPrivate && !CreateDirectoryW(wide.c_str(), nullptr) &&
         GetLastError() != ERROR_ALREADY_EXISTS) {
       const DWORD error = GetLastError();
@@ -329,7 +326,7 @@ Status PageFolder::Share() {
 Status PageFolder::Write(const std::string& name, const Bytes& bytes) {
   const std::wstring target = PathOf(name);
   HANDLE file = INVALID_HANDLE_VALUE;
-  for (int attempt = 0; attempt < 16 && file == INVALID_HANDLE_VALUE; ++attempt) {
+  for (int attempt = 0; attempt < kTemporaryNameTries && file == INVALID_HANDLE_VALUE; ++attempt) {
     // CREATE_NEW: made here and now, never an existing file or link of that name.
     file =
         CreateFileW(PathOf(TemporaryPageName(name, RandomNumber())).c_str(), GENERIC_WRITE | DELETE,
