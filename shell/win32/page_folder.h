@@ -6,7 +6,8 @@
 // Copies of the program that share the folder hold a byte-range lock (LockFileEx) on a hidden
 // file in it, ".plqcalc.lock" (kLockFileName): shared while they show the pages, exclusive when
 // one takes the pages away; that one deletes the lock file as it leaves. (A folder handle takes
-// no byte-range locks.) Windows drops a copy's lock when its process ends in any way.
+// no byte-range locks.) Windows drops a copy's lock when its process ends in any way. Whether a
+// folder may hold the pages at all is folder_trust's to find out.
 #ifndef PLQ_SHELL_WIN32_PAGE_FOLDER_H_
 #define PLQ_SHELL_WIN32_PAGE_FOLDER_H_
 
