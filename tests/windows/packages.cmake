@@ -4,7 +4,7 @@ find_package(Python3 REQUIRED COMPONENTS Interpreter)
 
 # Reads what an installation left in the Wine prefix: folders, the shortcut, the registry.
 add_executable(install_probe install_probe.cc)
-target_link_libraries(install_probe PRIVATE plq::options ole32 uuid shell32)
+target_link_libraries(install_probe PRIVATE plq::options plq::win32_text ole32 uuid shell32)
 target_compile_definitions(install_probe PRIVATE UNICODE _UNICODE)
 if(MINGW)
   target_link_options(install_probe PRIVATE -municode -static)
