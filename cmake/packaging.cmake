@@ -3,7 +3,7 @@
 set(CPACK_PACKAGE_NAME "plqcalc")
 set(CPACK_PACKAGE_VENDOR "plqcalc")
 set(CPACK_PACKAGE_CONTACT "plqcalc <plqcalc@example.com>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Ovulation-period calculator (排卵期计算器)")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION} (${PLQ_CAPTION})")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 if(WIN32)
   include(packaging_windows)

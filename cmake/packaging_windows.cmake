@@ -5,7 +5,6 @@
 # into the user's "Apps & features" (HKCU). CPack's own template installs for all users, asks for
 # administrator rights and writes to HKLM, hence a template of our own (CPack finds it in
 # CMAKE_MODULE_PATH). makensis from Debian's nsis package builds it on Linux too.
-include(core_facts)
 include(signing)
 
 set(CPACK_GENERATOR "NSIS;ZIP")
@@ -20,9 +19,8 @@ set(CPACK_STRIP_FILES OFF)
 
 # The program's name as its window shows it: the installer's name, the Start-menu shortcut's and
 # the name in the list of installed programs.
-plq_core_string(messages.h kCaption PLQ_DISPLAY_NAME)
-set(CPACK_NSIS_PACKAGE_NAME "${PLQ_DISPLAY_NAME}")
-set(CPACK_NSIS_DISPLAY_NAME "${PLQ_DISPLAY_NAME}")
+set(CPACK_NSIS_PACKAGE_NAME "${PLQ_CAPTION}")
+set(CPACK_NSIS_DISPLAY_NAME "${PLQ_CAPTION}")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY "plqcalc")
 # One key for every version, so an update replaces the entry instead of adding one.
 set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY "${PLQ_APPLICATION_ID}")
@@ -35,21 +33,18 @@ set(CPACK_NSIS_COMPRESSOR "/SOLID lzma")
 set(CPACK_NSIS_MANIFEST_DPI_AWARE ON)
 # Instead of the name and version of NSIS at the foot of every page. (Not CPack's own
 # CPACK_NSIS_BRANDING_TEXT: it always adds /TRIM..., which makensis accepts only on Windows.)
-set(CPACK_PLQ_BRANDING_TEXT "${PLQ_DISPLAY_NAME} ${PROJECT_VERSION}")
+set(CPACK_PLQ_BRANDING_TEXT "${PLQ_CAPTION} ${PROJECT_VERSION}")
 # Windows' version resources take four numbers.
 set(CPACK_PLQ_FILE_VERSION
   "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.0")
 set(CPACK_PLQ_COPYRIGHT "${PLQ_COPYRIGHT}")
 
 # The page files the program writes next to itself while its window is open, and the lock file
-# its copies share the folder by (shell/core/page_store.h, shell/win32/page_folder.h). The
-# uninstaller removes them too: a program that was ended by force leaves them.
+# its copies share the folder by. The uninstaller removes them too: a program that was ended by
+# force leaves them.
 set(CPACK_PLQ_DELETE_PAGE_FILES "")
-plq_core_string(page_store.h kCalculatorPageFile calculator_page_file)
-plq_core_string(page_store.h kSidePanelPageFile side_panel_page_file)
-plq_source_string(shell/win32/page_folder.h kLockFileName lock_file)
-foreach(file IN ITEMS "${calculator_page_file}" "${side_panel_page_file}" "/${lock_file}")
-  string(SUBSTRING "${file}" 1 -1 name)
+foreach(name IN ITEMS "${PLQ_CALCULATOR_PAGE_FILE}" "${PLQ_SIDE_PANEL_PAGE_FILE}"
+                      "${PLQ_LOCK_FILE_NAME}")
   string(APPEND CPACK_PLQ_DELETE_PAGE_FILES "  Delete \"$INSTDIR\\${name}\"\n")
 endforeach()
 

@@ -33,15 +33,13 @@ if(PLQ_SIGNING_CERT)
   mark_as_advanced(PLQ_OSSLSIGNCODE)
 endif()
 
-# The program's name as its window shows it (shell/core/messages.h) describes every signature.
-include(core_facts)
-plq_core_string(messages.h kCaption plq_sign_description)
+# The program's name as its window shows it (PLQ_CAPTION) describes every signature.
 # Rewritten only when a setting changes, so the program is linked (and signed) again exactly then.
 file(CONFIGURE OUTPUT "${PLQ_SIGN_SETTINGS}" @ONLY CONTENT [[
 # Written by CMake (cmake/signing.cmake): what codesign.cmake signs with. No password here.
 set(PLQ_SIGN_CERT [==[@PLQ_SIGNING_CERT@]==])
 set(PLQ_SIGN_TOOL [==[@PLQ_OSSLSIGNCODE@]==])
-set(PLQ_SIGN_DESCRIPTION [==[@plq_sign_description@]==])
+set(PLQ_SIGN_DESCRIPTION [==[@PLQ_CAPTION@]==])
 set(PLQ_SIGN_URL [==[@PROJECT_HOMEPAGE_URL@]==])
 set(PLQ_SIGN_TIMESTAMP_URL [==[@PLQ_SIGNING_TIMESTAMP_URL@]==])
 set(PLQ_SIGN_CACHE [==[@CMAKE_BINARY_DIR@/CMakeCache.txt]==])

@@ -37,6 +37,8 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
+
+#include "shell/win32/text.h"
 #else
 #include <iconv.h>
 #endif
@@ -71,29 +73,8 @@ struct Argument {
 };
 
 #ifdef _WIN32
-std::wstring ToWide(const std::string& utf8) {
-  if (utf8.empty()) return {};
-  const int length =
-      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(length > 0 ? length : 0), L'\0');
-  if (length > 0) {
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(),
-                        length);
-  }
-  return wide;
-}
-
-std::string ToUtf8(const std::wstring& wide) {
-  if (wide.empty()) return {};
-  const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                         nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<size_t>(length > 0 ? length : 0), '\0');
-  if (length > 0) {
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), length,
-                        nullptr, nullptr);
-  }
-  return utf8;
-}
+using plq::win32::Narrow;
+using plq::win32::Widen;
 
 // A console shows UTF-8 bytes in its own code page (garbled Chinese file names): give it UTF-16.
 // Redirected output (a build log, a test) gets the UTF-8 bytes.
@@ -101,7 +82,7 @@ void PrintError(const std::string& message) {
   const HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
   DWORD mode = 0;
   if (handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode)) {
-    const std::wstring wide = ToWide(message);
+    const std::wstring wide = Widen(message);
     DWORD written = 0;
     WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
     return;
@@ -120,7 +101,7 @@ class Gbk {
   Gbk& operator=(const Gbk&) = delete;
 
   bool Encode(const std::string& character, std::string& encoded) const {
-    const std::wstring wide = ToWide(character);
+    const std::wstring wide = Widen(character);
     if (wide.empty()) return false;
     BOOL used_default = FALSE;
     char bytes[8];
@@ -567,7 +548,7 @@ int Main(const std::vector<Argument>& arguments) {
 // UTF-16 arguments: a path with characters outside the ANSI code page still names its file.
 int wmain(int argc, wchar_t** argv) {
   std::vector<Argument> arguments;
-  for (int i = 1; i < argc; ++i) arguments.push_back({ToUtf8(argv[i]), fs::path(argv[i])});
+  for (int i = 1; i < argc; ++i) arguments.push_back({Narrow(argv[i]), fs::path(argv[i])});
   return Main(arguments);
 }
 #else

@@ -1,18 +1,14 @@
 // The addresses the program and its side panel page send users to. Every host is a reserved
 // example.com name, so no real third party ever receives traffic from a test or a user.
 // The page build substitutes the widget address into the side panel page from this header.
+// The application id and the maker's web site (kApplicationId, kHomePageAddress), which the
+// build needs too, come from shell/core/facts.cmake.
 #ifndef PLQ_SHELL_CORE_ADDRESSES_H_
 #define PLQ_SHELL_CORE_ADDRESSES_H_
 
+#include "shell/core/facts.h"
+
 namespace plq {
-
-// The program's reverse-DNS application id under the maker's domain: the desktop entry's and the
-// AppStream component's name, the icon's name, and the Wayland app_id / X11 class of the window.
-// The build reads it from here (cmake/core_facts.cmake) for the files it names.
-inline constexpr char kApplicationId[] = "com.example.plqcalc";
-
-// The maker's web site: a bare host name with no path.
-inline constexpr char kHomePageAddress[] = "www.example.com";
 
 // The promotional page opened when the window closes. Its "pid", as the widget's, is the
 // publisher's affiliate identifier: "mm_" and three underscore-separated decimal numbers.

@@ -1,6 +1,9 @@
-// The main window's fixed layout and the private folder's name: facts both backends build from.
+// The main window's fixed layout and the private folder's name (kPrivateFolderName, from
+// shell/core/facts.cmake): facts both backends build from.
 #ifndef PLQ_SHELL_CORE_LAYOUT_H_
 #define PLQ_SHELL_CORE_LAYOUT_H_
+
+#include "shell/core/facts.h"
 
 namespace plq {
 
@@ -46,10 +49,6 @@ constexpr PanePlace ScaledPlace(const PanePlace& place, int dpi) {
           ScaleToDpi(place.width, dpi),
           ScaleToDpi(place.height, dpi)};
 }
-
-// The name of the per-user folder that holds the page files when the program's own folder cannot
-// (Linux: $XDG_RUNTIME_DIR/plqcalc or ~/.cache/plqcalc; Windows: %LOCALAPPDATA%\plqcalc).
-inline constexpr char kPrivateFolderName[] = "plqcalc";
 
 }  // namespace plq
 

@@ -1,16 +1,16 @@
 // Every text the user reads, worded here in the program's language: the captions, the menu
 // entries and the message boxes. Backends hand in the technical detail (a failed call and the
-// system's reason), which follows the sentence.
+// system's reason), which follows the sentence. The main window's caption (kCaption), which the
+// build needs too, is worded in shell/core/facts.cmake.
 #ifndef PLQ_SHELL_CORE_MESSAGES_H_
 #define PLQ_SHELL_CORE_MESSAGES_H_
 
 #include <string>
 
+#include "shell/core/facts.h"
+
 namespace plq {
 
-// The main window's caption, also the title of every message box and the executable's
-// description.
-inline constexpr char kCaption[] = "排卵期计算器";
 // The menu entries `homepage` and `about`, in this order.
 inline constexpr char kHomepageText[] = "主页";
 inline constexpr char kAboutText[] = "关于";

@@ -7,10 +7,10 @@
 namespace plq {
 
 std::string PagePath(const std::string& folder, const PageEntry& page) {
-  return folder + page.file_name;
+  return folder + "/" + page.file_name;
 }
 
-std::string PageFileName(const PageEntry& page) { return page.file_name + 1; }
+std::string PageFileName(const PageEntry& page) { return page.file_name; }
 
 namespace {
 

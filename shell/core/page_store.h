@@ -7,27 +7,21 @@
 #include <cstdint>
 #include <string>
 
+#include "shell/core/facts.h"
 #include "shell/core/layout.h"
 #include "shell/core/platform.h"
-#include "shell/core/resource_ids.h"
 #include "shell/core/status.h"
-
-#define PLQ_STRINGIFY_TOKEN(token) #token
-#define PLQ_STRINGIFY(macro) PLQ_STRINGIFY_TOKEN(macro)
 
 namespace plq {
 
-inline constexpr char kPageResourceType[] = PLQ_STRINGIFY(PLQ_PAGE_RESOURCE_TYPE);
-
+// A page: its resource (of type kPageResourceType), its file's name in the page folder
+// (kCalculatorPageFile, kSidePanelPageFile) and its pane. Resource type, ids and names come from
+// shell/core/facts.cmake.
 struct PageEntry {
   int resource_id;
-  const char* file_name;  // with its leading "/", which serves as the separator
-  Pane pane;              // the pane that shows it
+  const char* file_name;
+  Pane pane;  // the pane that shows it
 };
-
-// The page files' names, each with its leading "/" (the Windows uninstaller reads them from here).
-inline constexpr char kCalculatorPageFile[] = "/plqclear.htm";
-inline constexpr char kSidePanelPageFile[] = "/1.htm";
 
 // In the order in which they are written and removed.
 inline constexpr PageEntry kCalculatorPage = {PLQ_CALCULATOR_PAGE_ID, kCalculatorPageFile,
@@ -43,11 +37,12 @@ struct PageContents {
   Bytes side_panel;
 };
 
-// The folder followed directly by the file name, nothing removed, even when the folder already
-// ends in a separator.
+// The folder, "/" and the file name, nothing removed, even when the folder already ends in a
+// separator: "C:\dir/plqclear.htm" on Windows, as the program has always named its pages there
+// (Windows takes either separator; FileUrl makes both "/" in a pane's address).
 std::string PagePath(const std::string& folder, const PageEntry& page);
 
-// The file name alone, without its leading "/".
+// The file's name in the page folder.
 std::string PageFileName(const PageEntry& page);
 
 // The name a copy writes the page file `name` under before renaming it into place:

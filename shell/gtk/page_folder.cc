@@ -16,16 +16,12 @@
 #include <string>
 #include <thread>
 
+#include "shell/core/folder_lock.h"
 #include "shell/core/page_store.h"
 #include "shell/gtk/crash_cleanup.h"
 
 namespace plq::gtk {
 namespace {
-
-// How long a copy waits for another one that holds the folder alone: that copy is only taking
-// the pages away or cleaning up, which takes milliseconds; one that holds it longer is stuck.
-constexpr auto kLockWait = std::chrono::seconds(10);
-constexpr auto kLockPoll = std::chrono::milliseconds(10);
 
 std::string Failed(const char* call, int error) {
   return std::string(call) + ": " + g_strerror(error);
@@ -45,6 +41,7 @@ bool Lock(int fd, int operation, std::string* detail) {
       *detail = Failed("flock", error);
       return false;
     }
+    CountLockRetry();
     std::this_thread::sleep_for(kLockPoll);
   }
 }
@@ -143,7 +140,7 @@ Status PageFolder::Open(const std::string& path, FolderKind kind,
 
   // A private folder that the last copy to leave deletes while this one waits for it is made
   // anew: a few rounds at most.
-  for (int attempt = 0; attempt < 5; ++attempt) {
+  for (int attempt = 0; attempt < kOpenRounds; ++attempt) {
     const int parent_fd = open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (parent_fd < 0) {
       const int error = errno;
@@ -226,7 +223,7 @@ Status PageFolder::Share() {
 Status PageFolder::Write(const std::string& name, const Bytes& bytes) {
   std::string temporary;
   int out = -1;
-  for (int attempt = 0; attempt < 16 && out < 0; ++attempt) {
+  for (int attempt = 0; attempt < kTemporaryNameTries && out < 0; ++attempt) {
     temporary = TemporaryPageName(name, RandomNumber());
     // Exclusively and never through a link: whatever stands at the name already is not ours.
     out =

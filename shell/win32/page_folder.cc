@@ -1,31 +1,22 @@
 #include "shell/win32/page_folder.h"
 
-#include <aclapi.h>
-#include <sddl.h>
-
 #include <cstdint>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "shell/core/facts.h"
+#include "shell/core/folder_lock.h"
 #include "shell/core/page_store.h"
+#include "shell/win32/folder_trust.h"
 #include "shell/win32/text.h"
 
 namespace plq::win32 {
 namespace {
 
-// How long a copy waits for another one that holds the folder alone: that copy is only taking
-// the pages away or cleaning up, which takes milliseconds; one that holds it longer is stuck.
-constexpr ULONGLONG kLockWaitMs = 10000;
-constexpr DWORD kLockPollMs = 10;
-
 std::string Failed(const char* call, DWORD error) {
   return std::string(call) + ": " + ErrorText(error);
 }
-
-struct LocalFreeDeleter {
-  void operator()(void* memory) const { LocalFree(memory); }
-};
 
 bool TryLock(HANDLE file, bool exclusive) {
   OVERLAPPED overlapped = {};
@@ -39,7 +30,7 @@ void Unlock(HANDLE file) {
 }
 
 bool WaitForSharedLock(HANDLE file, std::string* detail) {
-  const ULONGLONG deadline = GetTickCount64() + kLockWaitMs;
+  const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(kLockWait.count());
   for (;;) {
     if (TryLock(file, false)) return true;
     const DWORD error = GetLastError();
@@ -47,7 +38,8 @@ bool WaitForSharedLock(HANDLE file, std::string* detail) {
       *detail = Failed("LockFileEx", error);
       return false;
     }
-    Sleep(kLockPollMs);
+    CountLockRetry();
+    Sleep(static_cast<DWORD>(kLockPoll.count()));
   }
 }
 
@@ -68,105 +60,6 @@ bool IsAbsolute(const std::wstring& path) {
   const bool unc = path.size() >= 3 && (path[0] == L'\\' || path[0] == L'/') &&
                    (path[1] == L'\\' || path[1] == L'/');
   return drive || unc;
-}
-
-std::vector<unsigned char> TokenUser() {
-  HANDLE token = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
-  DWORD size = 0;
-  GetTokenInformation(token, ::TokenUser, nullptr, 0, &size);
-  std::vector<unsigned char> buffer(size);
-  if (size == 0 || !GetTokenInformation(token, ::TokenUser, buffer.data(), size, &size)) {
-    buffer.clear();
-  }
-  CloseHandle(token);
-  return buffer;
-}
-
-bool IsTrustedInstaller(PSID sid) {
-  PSID trusted_installer = nullptr;
-  if (!ConvertStringSidToSidW(L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464",
-                              &trusted_installer)) {
-    return false;
-  }
-  const bool same = EqualSid(sid, trusted_installer) != FALSE;
-  LocalFree(trusted_installer);
-  return same;
-}
-
-bool IsAdministrator(PSID sid) {
-  return IsWellKnownSid(sid, WinBuiltinAdministratorsSid) ||
-         IsWellKnownSid(sid, WinLocalSystemSid) || IsTrustedInstaller(sid);
-}
-
-// Whether an access rule lets someone other than the user and the administrators add, rename or
-// delete entries, or change the rules themselves.
-bool OthersCanWrite(PACL dacl, PSID user) {
-  // No rules at all let everyone do everything.
-  if (dacl == nullptr) return true;
-  constexpr ACCESS_MASK kChanges = FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | FILE_DELETE_CHILD |
-                                   DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
-  for (DWORD i = 0; i < dacl->AceCount; ++i) {
-    void* ace = nullptr;
-    if (!GetAce(dacl, i, &ace)) continue;
-    const auto* header = static_cast<const ACE_HEADER*>(ace);
-    // Rules that only pass on to what the folder holds do not apply to the folder itself.
-    if (header->AceType != ACCESS_ALLOWED_ACE_TYPE || (header->AceFlags & INHERIT_ONLY_ACE) != 0) {
-      continue;
-    }
-    auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
-    if ((allowed->Mask & kChanges) == 0) continue;
-    PSID sid = &allowed->SidStart;
-    if (EqualSid(sid, user) || IsAdministrator(sid) || IsWellKnownSid(sid, WinCreatorOwnerSid) ||
-        IsWellKnownSid(sid, WinCreatorOwnerRightsSid)) {
-      continue;
-    }
-    return true;
-  }
-  return false;
-}
-
-// What was opened at a folder's path: its kind, its owner and its access rules.
-FolderFacts FactsOf(HANDLE folder) {
-  FolderFacts facts;
-  FILE_ATTRIBUTE_TAG_INFO tag = {};
-  if (!GetFileInformationByHandleEx(folder, FileAttributeTagInfo, &tag, sizeof tag)) {
-    facts.found = FolderFacts::Found::kOther;
-    return facts;
-  }
-  if ((tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-    facts.found = FolderFacts::Found::kLink;
-    return facts;
-  }
-  if ((tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-    facts.found = FolderFacts::Found::kOther;
-    return facts;
-  }
-  facts.found = FolderFacts::Found::kFolder;
-  PSID owner = nullptr;
-  PACL dacl = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (GetSecurityInfo(folder, SE_FILE_OBJECT,
-                      OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr,
-                      &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
-    // Not knowing is not trusting.
-    facts.owner = FolderFacts::Owner::kOther;
-    return facts;
-  }
-  std::unique_ptr<void, LocalFreeDeleter> owned(descriptor);
-  const std::vector<unsigned char> user_buffer = TokenUser();
-  PSID user = user_buffer.empty()
-                  ? nullptr
-                  : reinterpret_cast<const TOKEN_USER*>(user_buffer.data())->User.Sid;
-  if (owner != nullptr && user != nullptr && EqualSid(owner, user)) {
-    facts.owner = FolderFacts::Owner::kUser;
-  } else if (owner != nullptr && IsAdministrator(owner)) {
-    facts.owner = FolderFacts::Owner::kAdministrator;
-  } else {
-    facts.owner = FolderFacts::Owner::kOther;
-  }
-  facts.others_can_write = user == nullptr || OthersCanWrite(dacl, user);
-  return facts;
 }
 
 std::uint64_t RandomNumber() {
@@ -202,7 +95,7 @@ Status PageFolder::Open(const std::string& path, FolderKind kind,
   std::wstring trimmed = drive_root ? wide.substr(0, 2) : wide;
 
   // A private folder that the last copy to leave deletes meanwhile is made anew: a few rounds.
-  for (int attempt = 0; attempt < 5; ++attempt) {
+  for (int attempt = 0; attempt < kOpenRounds; ++attempt) {
     if (kind == FolderKind::kPrivate && !CreateDirectoryW(wide.c_str(), nullptr) &&
         GetLastError() != ERROR_ALREADY_EXISTS) {
       const DWORD error = GetLastError();
@@ -221,21 +114,13 @@ Status PageFolder::Open(const std::string& path, FolderKind kind,
       }
       return Status::Failure(Failed("CreateFileW", error));
     }
-    FolderFacts facts = FactsOf(handle);
-    // Wine opens what a Unix symbolic link points to even when asked for the link itself, and
-    // its handle then speaks for the target; the name still says it is a link. Held without
-    // FILE_SHARE_DELETE, the entry cannot be swapped meanwhile: the name names what was opened.
-    const DWORD by_name = GetFileAttributesW(wide.c_str());
-    if (facts.found == FolderFacts::Found::kFolder && by_name != INVALID_FILE_ATTRIBUTES &&
-        (by_name & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-      facts.found = FolderFacts::Found::kLink;
-    }
-    Status judged = CheckFolderFacts(kind, facts);
+    Status judged = CheckFolderFacts(kind, FactsOf(handle, wide));
     if (!judged.ok()) {
       CloseHandle(handle);
       return judged;
     }
     const std::wstring lock_path = trimmed + L"\\" + Widen(kLockFileName);
+    const std::string lock_call = std::string("CreateFileW(") + kLockFileName + ")";
     const bool lock_existed = GetFileAttributesW(lock_path.c_str()) != INVALID_FILE_ATTRIBUTES;
     HANDLE lock =
         CreateFileW(lock_path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
@@ -250,14 +135,14 @@ Status PageFolder::Open(const std::string& path, FolderKind kind,
         Sleep(50);
         continue;
       }
-      return Status::Failure(Failed("CreateFileW(.plqcalc.lock)", error));
+      return Status::Failure(Failed(lock_call.c_str(), error));
     }
     FILE_ATTRIBUTE_TAG_INFO tag = {};
     if (!GetFileInformationByHandleEx(lock, FileAttributeTagInfo, &tag, sizeof tag) ||
         (tag.FileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
       CloseHandle(lock);
       CloseHandle(handle);
-      return Status::Failure("CreateFileW(.plqcalc.lock): " + ErrorText(ERROR_INVALID_FUNCTION));
+      return Status::Failure(Failed(lock_call.c_str(), ERROR_INVALID_FUNCTION));
     }
     std::string detail;
     if (!WaitForSharedLock(lock, &detail)) {
@@ -327,7 +212,7 @@ Status PageFolder::Share() {
 Status PageFolder::Write(const std::string& name, const Bytes& bytes) {
   const std::wstring target = PathOf(name);
   HANDLE file = INVALID_HANDLE_VALUE;
-  for (int attempt = 0; attempt < 16 && file == INVALID_HANDLE_VALUE; ++attempt) {
+  for (int attempt = 0; attempt < kTemporaryNameTries && file == INVALID_HANDLE_VALUE; ++attempt) {
     // CREATE_NEW: made here and now, never an existing file or link of that name.
     file =
         CreateFileW(PathOf(TemporaryPageName(name, RandomNumber())).c_str(), GENERIC_WRITE | DELETE,

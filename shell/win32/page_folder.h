@@ -4,9 +4,10 @@
 // junctions are recognised as reparse points (opened as such, never followed).
 //
 // Copies of the program that share the folder hold a byte-range lock (LockFileEx) on a hidden
-// file in it, ".plqcalc.lock": shared while they show the pages, exclusive when one takes the
-// pages away; that one deletes the lock file as it leaves. (A folder handle takes no byte-range
-// locks.) Windows drops a copy's lock when its process ends in any way.
+// file in it, ".plqcalc.lock" (kLockFileName): shared while they show the pages, exclusive when
+// one takes the pages away; that one deletes the lock file as it leaves. (A folder handle takes
+// no byte-range locks.) Windows drops a copy's lock when its process ends in any way. Whether a
+// folder may hold the pages at all is folder_trust's to find out.
 #ifndef PLQ_SHELL_WIN32_PAGE_FOLDER_H_
 #define PLQ_SHELL_WIN32_PAGE_FOLDER_H_
 
@@ -19,9 +20,6 @@
 #include "shell/core/status.h"
 
 namespace plq::win32 {
-
-// The lock file's name in a page folder (the uninstaller reads it from here).
-inline constexpr char kLockFileName[] = ".plqcalc.lock";
 
 class PageFolder final : public plq::PageFolder {
  public:

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <fstream>
 #include <iterator>
 #include <random>
 #include <system_error>
+#include <thread>
 
 #include "shell/core/page_store.h"
 
@@ -35,6 +37,15 @@ std::vector<std::string> Entries(const fs::path& folder) {
 }
 
 std::string Text(const fs::path& path) { return path.u8string(); }
+
+bool WaitUntil(const std::function<bool()>& condition) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
 
 bool IsPrivate(const fs::path& folder) {
 #if defined(_WIN32)

@@ -30,6 +30,9 @@ std::vector<std::string> Entries(const fs::path& folder);
 bool IsPrivate(const fs::path& folder);
 // UTF-8 path text for the core's interfaces.
 std::string Text(const fs::path& path);
+// Whether `condition` holds within 20 seconds, checked again every millisecond: for what another
+// thread does.
+bool WaitUntil(const std::function<bool()>& condition);
 
 // A uniquely named folder under the system's temporary folder, removed with all it holds.
 class TempDir {

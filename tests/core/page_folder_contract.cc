@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "shell/core/folder_lock.h"
 #include "shell/core/messages.h"
 #include "tests/core/fakes.h"
 
@@ -182,16 +183,22 @@ TEST_F(PageFolderContract, ACopyStartingWhileAnotherHoldsTheFolderAloneWaitsForI
   ASSERT_TRUE(leaving->HoldAlone());
   std::atomic<bool> let_go{false};
   std::atomic<bool> opened_before_let_go{false};
+  std::atomic<bool> returned{false};
   std::unique_ptr<PageFolder> starting;
   Status started = Status::Ok();
+  const unsigned long retries = LockRetries();
   std::thread start([&] {
     started = OpenPageFolder(Text(app_), FolderKind::kApplication, &starting);
     opened_before_let_go = !let_go;
+    returned = true;
   });
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  // The leaving copy lets go once the starting one has found the folder held and is waiting.
+  WaitUntil([&] { return LockRetries() > retries || returned; });
+  const bool waited = LockRetries() > retries;
   let_go = true;
   leaving.reset();
   start.join();
+  EXPECT_TRUE(waited) << "the starting copy never found the folder held";
   ASSERT_TRUE(started.ok()) << started.message();
   EXPECT_FALSE(opened_before_let_go);
   EXPECT_TRUE(starting->HoldAlone());

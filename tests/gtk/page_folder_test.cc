@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "shell/core/folder_lock.h"
 #include "shell/core/messages.h"
 #include "tests/core/fakes.h"
 #include "tests/core/page_folder_contract.h"
@@ -185,12 +186,19 @@ TEST(PosixPageFolderTest, APrivateFolderDeletedWhileACopyWaitedIsMadeAgainForIt)
   ASSERT_TRUE(leaving->HoldAlone());
   std::unique_ptr<PageFolder> starting;
   Status started = Status::Ok();
-  std::thread start(
-      [&] { started = OpenPageFolder(private_folder.string(), FolderKind::kPrivate, &starting); });
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  std::atomic<bool> returned{false};
+  const unsigned long retries = LockRetries();
+  std::thread start([&] {
+    started = OpenPageFolder(private_folder.string(), FolderKind::kPrivate, &starting);
+    returned = true;
+  });
+  // The folder goes once the starting copy has opened it and waits for its lock.
+  WaitUntil([&] { return LockRetries() > retries || returned; });
+  const bool waited = LockRetries() > retries;
   leaving->RemoveIfEmpty();
   leaving.reset();
   start.join();
+  EXPECT_TRUE(waited) << "the starting copy never found the folder held";
   ASSERT_TRUE(started.ok()) << started.message();
   ASSERT_TRUE(starting->Write("1.htm", SidePanelBytes()).ok());
   EXPECT_EQ(ReadFile(private_folder / "1.htm"), SidePanelBytes());

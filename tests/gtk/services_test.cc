@@ -1,74 +1,36 @@
-// The Linux backend's services that need no window: the pages carried as GResources, the start
-// of xdg-open and the folders. Real GLib and a recording fake xdg-open first on PATH.
+// The Linux backend's services that need no window: the pages carried as GResources (the
+// contract every backend's resource store keeps, tests/core/resource_store_contract.cc), the
+// start of xdg-open and the folders. Real GLib and a recording fake xdg-open first on PATH.
 #include "shell/gtk/services.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <climits>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "tests/core/resource_store_contract.h"
+
+namespace plq::testing {
+
+std::unique_ptr<ResourceStore> MakeResourceStore() {
+  return std::make_unique<gtk::ResourceStore>();
+}
+
+const char* ResourceLookupCall() { return "g_resource_lookup_data"; }
+
+}  // namespace plq::testing
 
 namespace plq::gtk {
 namespace {
 
 namespace fs = std::filesystem;
-
-Bytes ReadFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
-TEST(ResourceStoreTest, PagesAreTheBuiltBytesWhateverTheTypeCase) {
-  ResourceStore store;
-  struct Case {
-    const char* type;
-    int id;
-    const char* built;
-  };
-  for (const Case& c :
-       {Case{"custom", 101, PLQ_CALCULATOR_PAGE}, Case{"CUSTOM", 101, PLQ_CALCULATOR_PAGE},
-        Case{"Custom", 102, PLQ_SIDE_PANEL_PAGE}}) {
-    Bytes bytes;
-    ASSERT_TRUE(store.Read(c.type, c.id, &bytes).ok()) << c.type << " " << c.id;
-    EXPECT_EQ(bytes, ReadFile(c.built)) << c.type << " " << c.id;
-    EXPECT_EQ(bytes.back(), 0) << "the trailing zero bytes belong to the page";
-  }
-}
-
-TEST(ResourceStoreTest, BadTypeOrIdFailsAndLeavesTheBufferAlone) {
-  ResourceStore store;
-  struct Case {
-    std::string type;
-    int id;
-  };
-  const std::vector<Case> cases = {{"custom", 0},
-                                   {"custom", -101},
-                                   {"custom", 103},
-                                   {"custom", INT_MAX},
-                                   {"custom", INT_MIN},
-                                   {"", 101},
-                                   {"custom/", 101},
-                                   {"../custom", 101},
-                                   {"plqcalc", 101},
-                                   {"custom/101", 0},
-                                   {std::string("cus\0tom", 7), 101},
-                                   {"ｃｕｓｔｏｍ", 101},
-                                   {std::string(100000, 'c'), 101}};
-  for (const Case& c : cases) {
-    Bytes bytes = {1, 2, 3};
-    const Status status = store.Read(c.type, c.id, &bytes);
-    EXPECT_FALSE(status.ok()) << c.type.substr(0, 20) << " " << c.id;
-    EXPECT_FALSE(status.message().empty());
-    EXPECT_EQ(bytes, (Bytes{1, 2, 3}));
-  }
-}
 
 // A folder with a fake xdg-open that appends its arguments, one start per line, to a record.
 class BrowserLauncherTest : public ::testing::Test {

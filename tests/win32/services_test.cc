@@ -1,4 +1,5 @@
-// The Windows backend's services under Wine: the pages read back from the executable's resources,
+// The Windows backend's services under Wine: the pages read back from the executable's resources
+// (the contract every backend's resource store keeps, tests/core/resource_store_contract.cc),
 // Internet Explorer's command line (the test prefix's stand-in records it), the folders and the
 // UTF-8 / UTF-16 texts.
 #include "shell/win32/services.h"
@@ -8,10 +9,9 @@
 #include <windows.h>
 
 #include <chrono>
-#include <climits>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,6 +19,17 @@
 #include "shell/core/layout.h"
 #include "shell/win32/text.h"
 #include "tests/core/fakes.h"
+#include "tests/core/resource_store_contract.h"
+
+namespace plq::testing {
+
+std::unique_ptr<ResourceStore> MakeResourceStore() {
+  return std::make_unique<win32::ResourceStore>();
+}
+
+const char* ResourceLookupCall() { return "FindResourceExW"; }
+
+}  // namespace plq::testing
 
 namespace plq::win32 {
 namespace {
@@ -26,42 +37,6 @@ namespace {
 namespace fs = std::filesystem;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-
-Bytes ReadBuilt(const char* path) {
-  std::ifstream file(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-TEST(ResourceStoreTest, PagesAreTheBuiltBytesWhateverTheTypeCase) {
-  ResourceStore store;
-  struct Case {
-    const char* type;
-    int id;
-    const char* built;
-  };
-  for (const Case& c :
-       {Case{"custom", 101, PLQ_CALCULATOR_PAGE}, Case{"CUSTOM", 101, PLQ_CALCULATOR_PAGE},
-        Case{"Custom", 102, PLQ_SIDE_PANEL_PAGE}}) {
-    Bytes bytes;
-    ASSERT_TRUE(store.Read(c.type, c.id, &bytes).ok()) << c.type << " " << c.id;
-    EXPECT_EQ(bytes, ReadBuilt(c.built)) << c.type << " " << c.id;
-    EXPECT_EQ(bytes.back(), 0) << "the trailing zero bytes belong to the page";
-  }
-}
-
-TEST(ResourceStoreTest, BadTypeOrIdFailsAndLeavesTheBufferAlone) {
-  ResourceStore store;
-  const std::vector<std::pair<std::string, int>> cases = {
-      {"custom", 0}, {"custom", 103}, {"custom", -101}, {"custom", INT_MAX},
-      {"", 101},     {"ICON", 101},   {"custom/", 101}, {std::string(1000, 'c'), 101}};
-  for (const auto& [type, id] : cases) {
-    Bytes bytes = {1, 2, 3};
-    const Status status = store.Read(type, id, &bytes);
-    EXPECT_FALSE(status.ok()) << type.substr(0, 20) << " " << id;
-    EXPECT_THAT(status.message(), HasSubstr("FindResourceExW"));
-    EXPECT_EQ(bytes, (Bytes{1, 2, 3}));
-  }
-}
 
 // The test prefix's stand-in for Internet Explorer appends one line per start to the file named
 // by PLQ_STANDIN_LOG.

@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "shell/win32/text.h"
+
 namespace {
 
 std::wstring Variable(const wchar_t* name) {
@@ -43,11 +45,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   const std::wstring record = L"show=" + std::to_wstring(show) + L"\tfiles_left=" +
                               std::to_wstring(ExistingFiles(Variable(L"PLQ_STANDIN_WATCH"))) +
                               L"\tprogram=" + program + L"\tcommand=" + GetCommandLineW() + L"\n";
-  const int size = WideCharToMultiByte(CP_UTF8, 0, record.data(), static_cast<int>(record.size()),
-                                       nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, record.data(), static_cast<int>(record.size()), utf8.data(), size,
-                      nullptr, nullptr);
+  const std::string utf8 = plq::win32::Narrow(record);
 
   const std::wstring log = Variable(L"PLQ_STANDIN_LOG");
   if (log.empty()) return 2;

@@ -12,6 +12,8 @@
 //                                 process it started have ended (an NSIS uninstaller copies
 //                                 itself away and hands over to the copy); exits with the
 //                                 command's own exit status
+//   install_probe foreground HWND  waits until the window HWND is the one in front, which the
+//                                 keyboard reaches (up to 20 s; exit status 1 when it never is)
 #include <windows.h>
 // After windows.h, which they need.
 #include <shlobj.h>
@@ -19,21 +21,18 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <type_traits>
+
+#include "shell/win32/text.h"
 
 namespace {
 
-std::string Utf8(const std::wstring& text) {
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                       nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), size,
-                      nullptr, nullptr);
-  return utf8;
-}
+using plq::win32::Narrow;
 
 void Print(const char* label, const std::wstring& value) {
-  std::printf("%s\t%s\n", label, Utf8(value).c_str());
+  std::printf("%s\t%s\n", label, Narrow(value).c_str());
 }
 
 int PrintFolder(const std::wstring& name) {
@@ -41,7 +40,7 @@ int PrintFolder(const std::wstring& name) {
     wchar_t path[MAX_PATH + 1] = {};
     const DWORD length = GetTempPathW(MAX_PATH + 1, path);
     if (length == 0) return 1;
-    std::printf("%s\n", Utf8(std::wstring(path, length > 3 ? length - 1 : length)).c_str());
+    std::printf("%s\n", Narrow(std::wstring(path, length > 3 ? length - 1 : length)).c_str());
     return 0;
   }
   const KNOWNFOLDERID* id = name == L"programs"         ? &FOLDERID_Programs
@@ -50,7 +49,7 @@ int PrintFolder(const std::wstring& name) {
   if (id == nullptr) return 2;
   PWSTR path = nullptr;
   if (FAILED(SHGetKnownFolderPath(*id, 0, nullptr, &path))) return 1;
-  std::printf("%s\n", Utf8(path).c_str());
+  std::printf("%s\n", Narrow(path).c_str());
   CoTaskMemFree(path);
   return 0;
 }
@@ -85,53 +84,58 @@ int PrintShortcut(const wchar_t* link_path) {
   return status;
 }
 
-int PrintValues(const wchar_t* key_name) {
+struct KeyCloser {
+  void operator()(HKEY key) const { RegCloseKey(key); }
+};
+using Key = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
+
+// HKEY_CURRENT_USER\KEY open for reading; when it is absent, says so and holds nothing.
+Key OpenUserKey(const wchar_t* key_name) {
   HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, key_name, 0, KEY_READ, &key) != ERROR_SUCCESS) {
-    std::printf("absent\n");
-    return 3;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, key_name, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+    return Key(key);
   }
+  std::printf("absent\n");
+  return nullptr;
+}
+
+int PrintValues(const wchar_t* key_name) {
+  const Key key = OpenUserKey(key_name);
+  if (key == nullptr) return 3;
   for (DWORD index = 0;; ++index) {
     wchar_t name[256] = {};
     DWORD name_size = 256;
     BYTE data[4096] = {};
     DWORD data_size = sizeof data - sizeof(wchar_t);
     DWORD type = 0;
-    if (RegEnumValueW(key, index, name, &name_size, nullptr, &type, data, &data_size) !=
+    if (RegEnumValueW(key.get(), index, name, &name_size, nullptr, &type, data, &data_size) !=
         ERROR_SUCCESS) {
       break;
     }
     if (type == REG_SZ || type == REG_EXPAND_SZ) {
-      std::printf("%s\t%s\t%s\n", Utf8(name).c_str(), type == REG_SZ ? "sz" : "expand_sz",
-                  Utf8(reinterpret_cast<const wchar_t*>(data)).c_str());
+      std::printf("%s\t%s\t%s\n", Narrow(name).c_str(), type == REG_SZ ? "sz" : "expand_sz",
+                  Narrow(reinterpret_cast<const wchar_t*>(data)).c_str());
     } else if (type == REG_DWORD) {
       DWORD value = 0;
       std::memcpy(&value, data, sizeof value);
-      std::printf("%s\tdword\t%lu\n", Utf8(name).c_str(), value);
+      std::printf("%s\tdword\t%lu\n", Narrow(name).c_str(), value);
     } else {
-      std::printf("%s\ttype%lu\n", Utf8(name).c_str(), type);
+      std::printf("%s\ttype%lu\n", Narrow(name).c_str(), type);
     }
   }
-  RegCloseKey(key);
   return 0;
 }
 
 int PrintSubkeys(const wchar_t* key_name) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, key_name, 0, KEY_READ, &key) != ERROR_SUCCESS) {
-    std::printf("absent\n");
-    return 3;
+  const Key key = OpenUserKey(key_name);
+  if (key == nullptr) return 3;
+  wchar_t name[256] = {};
+  DWORD size = 256;
+  for (DWORD index = 0; RegEnumKeyExW(key.get(), index, name, &size, nullptr, nullptr, nullptr,
+                                      nullptr) == ERROR_SUCCESS;
+       ++index, size = 256) {
+    std::printf("%s\n", Narrow(name).c_str());
   }
-  for (DWORD index = 0;; ++index) {
-    wchar_t name[256] = {};
-    DWORD name_size = 256;
-    if (RegEnumKeyExW(key, index, name, &name_size, nullptr, nullptr, nullptr, nullptr) !=
-        ERROR_SUCCESS) {
-      break;
-    }
-    std::printf("%s\n", Utf8(name).c_str());
-  }
-  RegCloseKey(key);
   return 0;
 }
 
@@ -199,6 +203,19 @@ int Run(const wchar_t* command) {
   return static_cast<int>(status);
 }
 
+int WaitForForeground(const wchar_t* handle) {
+  const auto window = reinterpret_cast<HWND>(static_cast<INT_PTR>(_wtoi64(handle)));
+  const ULONGLONG deadline = GetTickCount64() + 20000;
+  while (GetForegroundWindow() != window) {
+    if (GetTickCount64() > deadline) {
+      std::fprintf(stderr, "the window is not in front\n");
+      return 1;
+    }
+    Sleep(20);
+  }
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -209,10 +226,11 @@ int wmain(int argc, wchar_t** argv) {
     if (mode == L"values") return PrintValues(argv[2]);
     if (mode == L"subkeys") return PrintSubkeys(argv[2]);
     if (mode == L"run") return Run(argv[2]);
+    if (mode == L"foreground") return WaitForForeground(argv[2]);
   }
   std::fprintf(
       stderr,
       "usage: install_probe folder programs|local_app_data|temp | shortcut LINK | values KEY"
-      " | subkeys KEY | run COMMAND\n");
+      " | subkeys KEY | run COMMAND | foreground HWND\n");
   return 2;
 }

@@ -1,12 +1,10 @@
 # The Windows packages (test_packages.py): the fixture "windows_packages" makes the installer and
 # the ZIP with CPack, as a release would, into a folder of its own that its cleanup removes.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
-include(core_facts)
-plq_core_string(messages.h kCaption caption)
 
 # Reads what an installation left in the Wine prefix: folders, the shortcut, the registry.
 add_executable(install_probe install_probe.cc)
-target_link_libraries(install_probe PRIVATE plq::options ole32 uuid shell32)
+target_link_libraries(install_probe PRIVATE plq::options plq::win32_text ole32 uuid shell32)
 target_compile_definitions(install_probe PRIVATE UNICODE _UNICODE)
 if(MINGW)
   target_link_options(install_probe PRIVATE -municode -static)
@@ -39,7 +37,7 @@ foreach(scenario IN LISTS package_scenarios)
             --window-probe "$<TARGET_FILE:window_probe>"
             --version "${PROJECT_VERSION}"
             --copyright "${PLQ_COPYRIGHT}"
-            --display-name "${caption}"
+            --display-name "${PLQ_CAPTION}"
             --registry-key "${PLQ_APPLICATION_ID}"
             --icon "${PLQ_WINDOWS_ICON}")
   set_tests_properties(windows.package_${scenario} PROPERTIES

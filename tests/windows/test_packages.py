@@ -555,6 +555,7 @@ def scenario_installer(options):
         window = wine.run(options.window_probe, "window", options.display_name).stdout
         caption = next(line.split()[1:] for line in window.splitlines()
                        if line.startswith("caption "))
+        hwnd = next(line.split()[1] for line in window.splitlines() if line.startswith("hwnd "))
         for name in PAGE_FILES:
             check(os.path.exists(os.path.join(install_dir, name)), f"no {name} while it runs")
 
@@ -573,7 +574,8 @@ def scenario_installer(options):
 
         # alt+F4, as a user closes it; it removes its page files.
         subprocess.run(["xdotool", "mousemove", *caption, "click", "1"], env=wine.env, check=True)
-        time.sleep(0.2)
+        # The keys go to the window in front: once the click has brought the program's there.
+        wine.probe("foreground", hwnd)
         subprocess.run(["xdotool", "key", "alt+F4"], env=wine.env, check=True)
         status = app.wait(timeout=30)
         with open(output_path) as program_output:
