@@ -12,9 +12,10 @@ what runs under it and xdg-dbus-proxy; anything else in the program's session to
   PSS  from /proc/<pid>/smaps: each shared page split among every process of the machine that
        maps it. The goal is stated in it; it drops while other programs (other WebKit programs
        above all) map the same libraries and fonts.
-  own  from /proc/<pid>/pagemap: each page split among the program's own processes only, which is
-       PSS with nothing else running. It stays put on a busy machine, so it is what to compare
-       between builds there. The kernel shows page frames to root only; otherwise it is left out.
+  own  from /proc/<pid>/pagemap: each page split only among the program's processes and the X
+       server it draws on (the X server maps Mesa with LLVM too): PSS as a machine that runs
+       nothing else shows it. It stays put on a busy machine, so it is what to compare between
+       builds there. The kernel shows page frames to root only; otherwise it is left out.
 and the program's pages by kind of mapping (in "own" when there is one, else in PSS).
 
     bench_app.py --app plqcalc --floor plq_bench_floor [--runs 15]
@@ -128,8 +129,9 @@ def process_label(pid):
     return label
 
 
-def measure_memory(pid):
-    """[(pid, label, PSS KiB, own KiB or None, {kind: KiB})] for each process of the program."""
+def measure_memory(pid, sharers):
+    """[(pid, label, PSS KiB, own KiB or None, {kind: KiB})] for each process of the program;
+    `sharers` are the other processes its pages are split with in "own"."""
     processes = []
     for member in program_processes(pid):
         with contextlib.suppress(OSError):  # a process that ended meanwhile is no longer counted
@@ -140,6 +142,8 @@ def measure_memory(pid):
             processes.append([member, process_label(member), pss, resident_frames(member, regions)])
     # Without root every frame number reads as 0: no "own" figure then.
     mapped = collections.Counter(frame for *_, frames in processes for _, frame in frames or [])
+    for sharer in sharers:
+        mapped.update(frame for _, frame in resident_frames(sharer, mappings(sharer)) or [])
     known = bool(mapped) and 0 not in mapped and all(p[3] is not None for p in processes)
     measured = []
     for member, label, pss, frames in processes:
@@ -205,7 +209,8 @@ def main():
         times = {"floor": [], "plqcalc": []}
         unpainted = 0
         memory = {}
-        with plqsession.xvfb() as display:
+        with plqsession.xvfb_server() as server:
+            display = server.display
             for run in range(options.runs + 1):  # the first round only warms the caches
                 for name in times:
                     if name == "floor":
@@ -231,7 +236,8 @@ def main():
                             if name == "plqcalc":
                                 with contextlib.suppress(plqsession.Timeout):
                                     program.wait_line(plqsession.SIDE_PANEL_LINE, 10)
-                            memory[name] = measure_memory(program.process.pid)
+                            memory[name] = measure_memory(program.process.pid,
+                                                          [server.process.pid])
                         program.close(display)
                         program.wait_exit()
 
@@ -246,8 +252,7 @@ def main():
         if unpainted:
             print(f"  {unpainted} start(s) of plqcalc never showed the page on the screen within "
                   "15 s and are not in the times")
-        print("Memory in MiB: PSS, own (PSS among the program's processes alone) and the kinds of "
-              "mapping:")
+        print("Memory in MiB: PSS, own (PSS with nothing else running) and the kinds of mapping:")
         for kind, meaning in KINDS.items():
             print(f"  {kind:>6}: {meaning}")
         for name, processes in memory.items():
