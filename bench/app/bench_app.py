@@ -89,11 +89,11 @@ def mappings(pid):
 
 def resident_frames(pid, regions):
     """The page frame of each resident page of the process, with its mapping's kind; None when
-    the process's page map cannot be read."""
+    the process's page map may not be read."""
     frames = []
     try:
         pagemap = open(f"/proc/{pid}/pagemap", "rb")
-    except OSError:
+    except PermissionError:
         return None
     with pagemap:
         for start, end, name, sizes in regions:
@@ -134,7 +134,8 @@ def measure_memory(pid, sharers):
     `sharers` are the other processes its pages are split with in "own"."""
     processes = []
     for member in program_processes(pid):
-        with contextlib.suppress(OSError):  # a process that ended meanwhile is no longer counted
+        # A process that ended meanwhile is not counted.
+        with contextlib.suppress(FileNotFoundError, ProcessLookupError):
             regions = mappings(member)
             pss = collections.Counter()
             for _, _, name, sizes in regions:
@@ -148,7 +149,7 @@ def measure_memory(pid, sharers):
     measured = []
     for member, label, pss, frames in processes:
         own = collections.Counter()
-        for kind, frame in frames:
+        for kind, frame in frames if known else []:
             own[kind] += PAGE_KIB / mapped[frame]
         kinds = own if known else pss
         measured.append((member, label, sum(pss.values()), sum(own.values()) if known else None,
