@@ -16,6 +16,7 @@ import json
 import os
 import pwd
 import queue
+import re
 import shutil
 import signal
 import socket
@@ -112,6 +113,15 @@ def descendants(pid):
             found[child] = names.get(child, "")
             todo.append(child)
     return found
+
+
+def gl_drivers(pid):
+    """The GL vendor libraries and drivers (Mesa's with LLVM) the process has mapped."""
+    with open(f"/proc/{pid}/maps") as file:
+        return sorted({line.split()[-1] for line in file if _GL_DRIVER.search(line)})
+
+
+_GL_DRIVER = re.compile(r"/lib(EGL|GLX)_\w+\.so|/dri/|/libLLVM")
 
 
 class _XClientMessage(ctypes.Structure):

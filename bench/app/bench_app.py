@@ -5,17 +5,30 @@ Start-up: from process start until the left pane has drawn both calendars (the p
 PLQCALC_REPORT_READY line), beside the floor of the same stack measured in the same run: a bare
 GTK window with one WebKitGTK view loading a blank local page until its load finishes. Runs
 alternate between the two so that a busy machine slows both alike.
-Memory: the total PSS of the program and its WebKit processes with both panes loaded, and of the
-floor with its page loaded.
+
+Memory, with both panes loaded (the floor: with its page loaded), for every process of the
+program: itself, WebKit's network and web processes and, with WebKit's sandbox on, each bwrap,
+what runs under it and xdg-dbus-proxy; anything else in the program's session too. Per process:
+  PSS  from /proc/<pid>/smaps: each shared page split among every process of the machine that
+       maps it. The goal is stated in it; it drops while other programs (other WebKit programs
+       above all) map the same libraries and fonts.
+  own  from /proc/<pid>/pagemap: each page split only among the program's processes and the X
+       server it draws on (the X server maps Mesa with LLVM too): PSS as a machine that runs
+       nothing else shows it. It stays put on a busy machine, so it is what to compare between
+       builds there. The kernel shows page frames to root only; otherwise it is left out.
+and the program's pages by kind of mapping (in "own" when there is one, else in PSS).
 
     bench_app.py --app plqcalc --floor plq_bench_floor [--runs 15]
 """
 
 import argparse
+import collections
 import contextlib
 import os
+import re
 import shutil
 import statistics
+import struct
 import sys
 import tempfile
 
@@ -24,36 +37,141 @@ import plqsession  # noqa: E402
 
 START_GOAL = 1.15
 PSS_GOAL_MIB = 200
+PAGE_KIB = os.sysconf("SC_PAGE_SIZE") // 1024
+
+# Kinds of mapping, in the order printed.
+KINDS = {
+    "GL": "Mesa's driver with LLVM, GL and EGL dispatch (loaded with acceleration off too)",
+    "WebKit": "libwebkit2gtk and libjavascriptcoregtk, code and data",
+    "libs": "every other library and executable",
+    "fonts": "font files",
+    "files": "other mapped files (caches, locale, icon theme)",
+    "heap": "malloc's heap",
+    "anon": "anonymous: JavaScript's and WebKit's own heaps, thread stacks",
+    "shm": "shared memory: the panes' pictures on their way between processes",
+}
+GL_LIBRARY = re.compile(r"^lib(LLVM|GLX|GL|GLdispatch|EGL|GLESv2|gbm|glapi|epoxy|drm|z3|d3d12)[-._]")
 
 
-def descendants(pid):
-    """`pid` and every process below it."""
-    children = {}
-    for entry in os.listdir("/proc"):
-        if entry.isdigit():
-            with contextlib.suppress(OSError):
-                with open(f"/proc/{entry}/stat") as file:
-                    fields = file.read().rsplit(")", 1)[1].split()
-                children.setdefault(int(fields[1]), []).append(int(entry))
-    found, todo = [], [pid]
-    while todo:
-        current = todo.pop()
-        found.append(current)
-        todo.extend(children.get(current, []))
+def mapping_kind(name):
+    if name == "[heap]":
+        return "heap"
+    if not name or name.startswith("["):
+        return "anon"
+    if name.startswith(("/memfd:", "/SYSV", "/dev/shm/")):
+        return "shm"
+    if "/fonts/" in name:
+        return "fonts"
+    base = os.path.basename(name.removesuffix(" (deleted)"))
+    if "/dri/" in name or GL_LIBRARY.match(base):
+        return "GL"
+    if base.startswith(("libwebkit2gtk", "libjavascriptcoregtk", "WebKit")):
+        return "WebKit"
+    if ".so" in base or os.access(name, os.X_OK):
+        return "libs"
+    return "files"
+
+
+def mappings(pid):
+    """(start, end, name, {field: KiB}) for each mapping of the process."""
+    found = []
+    with open(f"/proc/{pid}/smaps") as file:
+        for line in file:
+            fields = line.split()
+            if fields[0].endswith(":"):
+                if fields[-1] == "kB":
+                    found[-1][3][fields[0][:-1]] = int(fields[1])
+            else:
+                start, end = (int(value, 16) for value in fields[0].split("-"))
+                found.append((start, end, " ".join(fields[5:]), {}))
     return found
 
 
-def pss_kib(pid):
-    with open(f"/proc/{pid}/smaps_rollup") as file:
-        for line in file:
-            if line.startswith("Pss:"):
-                return int(line.split()[1])
-    return 0
+def resident_frames(pid, regions):
+    """The page frame of each resident page of the process, with its mapping's kind; None when
+    the process's page map may not be read."""
+    frames = []
+    try:
+        pagemap = open(f"/proc/{pid}/pagemap", "rb")
+    except PermissionError:
+        return None
+    with pagemap:
+        for start, end, name, sizes in regions:
+            if not sizes.get("Rss"):
+                continue
+            pagemap.seek(start // (PAGE_KIB * 1024) * 8)
+            entries = pagemap.read((end - start) // (PAGE_KIB * 1024) * 8)
+            kind = mapping_kind(name)
+            for (entry,) in struct.iter_unpack("<Q", entries):
+                if entry >> 63:  # present: the frame number is in bits 0-54
+                    frames.append((kind, entry & ((1 << 55) - 1)))
+    return frames
 
 
-def process_name(pid):
-    with open(f"/proc/{pid}/comm") as file:
-        return file.read().strip()
+def program_processes(pid):
+    """`pid`, every process below it, and any other process of its session."""
+    found = {pid, *plqsession.descendants(pid)}
+    for entry in os.listdir("/proc"):
+        if entry.isdigit():
+            with contextlib.suppress(OSError):
+                if os.getsid(int(entry)) == pid:
+                    found.add(int(entry))
+    return sorted(found)
+
+
+def process_label(pid):
+    """The program's file name; for bwrap, also what runs under it."""
+    with open(f"/proc/{pid}/cmdline", "rb") as file:
+        argv = file.read().decode(errors="replace").split("\0")
+    label = os.path.basename(argv[0])
+    if label == "bwrap" and "--" in argv[:-1]:
+        label += " " + os.path.basename(argv[argv.index("--") + 1])
+    return label
+
+
+def measure_memory(pid, sharers):
+    """[(pid, label, PSS KiB, own KiB or None, {kind: KiB})] for each process of the program;
+    `sharers` are the other processes its pages are split with in "own"."""
+    processes = []
+    for member in program_processes(pid):
+        # A process that ended meanwhile is not counted.
+        with contextlib.suppress(FileNotFoundError, ProcessLookupError):
+            regions = mappings(member)
+            pss = collections.Counter()
+            for _, _, name, sizes in regions:
+                pss[mapping_kind(name)] += sizes.get("Pss", 0)
+            processes.append([member, process_label(member), pss, resident_frames(member, regions)])
+    # Without root every frame number reads as 0: no "own" figure then.
+    mapped = collections.Counter(frame for *_, frames in processes for _, frame in frames or [])
+    for sharer in sharers:
+        mapped.update(frame for _, frame in resident_frames(sharer, mappings(sharer)) or [])
+    known = bool(mapped) and 0 not in mapped and all(p[3] is not None for p in processes)
+    measured = []
+    for member, label, pss, frames in processes:
+        own = collections.Counter()
+        for kind, frame in frames if known else []:
+            own[kind] += PAGE_KIB / mapped[frame]
+        kinds = own if known else pss
+        measured.append((member, label, sum(pss.values()), sum(own.values()) if known else None,
+                         kinds))
+    return measured
+
+
+def print_memory(name, processes, goal):
+    mib = "{:7.1f}".format
+    own_known = processes[0][3] is not None
+    print(f"  {name}: PSS {sum(p[2] for p in processes) / 1024:.1f} MiB{goal}" +
+          (f", own {sum(p[3] for p in processes) / 1024:.1f} MiB" if own_known else ""))
+    print(f"    {'process':<30} {'pid':>8} {'PSS':>7} {'own':>7} |" +
+          "".join(f"{kind:>7}" for kind in KINDS))
+    total = collections.Counter()
+    for pid, label, pss, own, kinds in processes:
+        total.update(kinds)
+        print(f"    {label[:30]:<30} {pid:>8} {mib(pss / 1024)} " +
+              (mib(own / 1024) if own is not None else "      -") + " |" +
+              "".join(mib(kinds[kind] / 1024) for kind in KINDS))
+    print(f"    {'all':<30} {'':>8} {'':>7} {'':>7} |" +
+          "".join(mib(total[kind] / 1024) for kind in KINDS))
 
 
 def spread(values):
@@ -92,7 +210,8 @@ def main():
         times = {"floor": [], "plqcalc": []}
         unpainted = 0
         memory = {}
-        with plqsession.xvfb() as display:
+        with plqsession.xvfb_server() as server:
+            display = server.display
             for run in range(options.runs + 1):  # the first round only warms the caches
                 for name in times:
                     if name == "floor":
@@ -118,8 +237,8 @@ def main():
                             if name == "plqcalc":
                                 with contextlib.suppress(plqsession.Timeout):
                                     program.wait_line(plqsession.SIDE_PANEL_LINE, 10)
-                            memory[name] = [(pid, process_name(pid), pss_kib(pid))
-                                            for pid in descendants(program.process.pid)]
+                            memory[name] = measure_memory(program.process.pid,
+                                                          [server.process.pid])
                         program.close(display)
                         program.wait_exit()
 
@@ -134,14 +253,12 @@ def main():
         if unpainted:
             print(f"  {unpainted} start(s) of plqcalc never showed the page on the screen within "
                   "15 s and are not in the times")
-        print("Memory, PSS from /proc/<pid>/smaps_rollup (shared pages are split among every "
-              "process that maps them, on the whole machine):")
+        print("Memory in MiB: PSS, own (PSS with nothing else running) and the kinds of mapping:")
+        for kind, meaning in KINDS.items():
+            print(f"  {kind:>6}: {meaning}")
         for name, processes in memory.items():
-            total = sum(kib for _, _, kib in processes)
-            goal = f" (goal <= {PSS_GOAL_MIB} MiB)" if name == "plqcalc" else ""
-            print(f"  {name}: total {total / 1024:.1f} MiB{goal}")
-            for pid, process, kib in processes:
-                print(f"    {process:<24} pid {pid:<8} {kib / 1024:7.1f} MiB")
+            print_memory(name, processes, f" (goal <= {PSS_GOAL_MIB} MiB)" if name == "plqcalc"
+                         else "")
         print(f"Executable: {os.path.getsize(options.app)} bytes "
               f"({os.path.getsize(options.app) / 1024 / 1024:.2f} MiB) {options.app}")
     finally:

@@ -13,6 +13,7 @@
 #include "shell/gtk/main_window.h"
 #include "shell/gtk/services.h"
 #include "shell/gtk/session.h"
+#include "shell/gtk/startup.h"
 #include "shell/gtk/web_context.h"
 
 int main(int argc, char** argv) {
@@ -23,7 +24,7 @@ int main(int argc, char** argv) {
   // Runs while GTK starts: the verdict is needed only when the window's web context is made.
   plq::gtk::SandboxCheck sandbox_check;
   // Arguments GTK does not know are left alone and ignored: the program takes none of its own.
-  if (!gtk_init_check(&argc, &argv)) {
+  if (!plq::gtk::StartToolkit(&argc, &argv)) {
     const char* display = g_getenv("DISPLAY");
     const std::string detail = std::string("gtk_init: cannot open the display \"") +
                                (display != nullptr ? display : "") + "\"";

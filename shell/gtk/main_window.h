@@ -55,6 +55,7 @@ class MainWindow final : public plq::MainWindow, private PaneListener {
   static void OnHomepageActivate(GtkMenuItem* item, gpointer self);
   static void OnAboutActivate(GtkMenuItem* item, gpointer self);
   static gboolean OnSidePanelReplaced(gpointer self);
+  static gboolean OnHungProcessEnded(gpointer self);
 
   // PaneListener
   void PageLoaded(Pane pane) override;
@@ -84,6 +85,7 @@ class MainWindow final : public plq::MainWindow, private PaneListener {
   bool side_panel_apart_ = false;
   std::string side_panel_ended_detail_;
   guint side_panel_replacement_ = 0;
+  guint hung_process_end_ = 0;
   Form1* form_ = nullptr;
   bool ended_ = false;
 };

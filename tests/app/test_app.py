@@ -170,6 +170,22 @@ def check_ready(report, days_before):
     check(report["compatMode"] == "BackCompat", f"not in quirks mode: {report}")
 
 
+def check_gl_kept_out(app):
+    """Only the web process loads a GL driver: the program's own process draws nothing with GL
+    (the panes are not accelerated), and the web process starts without what kept it out."""
+    web = [pid for pid, name in plqsession.descendants(app.process.pid).items()
+           if name.startswith("WebKitWebProces")]
+    check(web, "no web process")
+    drivers = {pid: plqsession.gl_drivers(pid) for pid in [app.process.pid, *web]}
+    check(not drivers[app.process.pid] and all(drivers[pid] for pid in web),
+          f"GL drivers mapped, by process (the program's first): {drivers}")
+    for pid in web:
+        with open(f"/proc/{pid}/environ", "rb") as file:
+            environment = file.read().split(b"\0")
+        check(not {b"GDK_GL=disable", b"__EGL_VENDOR_LIBRARY_FILENAMES=/dev/null"} &
+              set(environment), f"web process {pid} started with the program's GL settings")
+
+
 def check_gone(app, sandbox):
     check(not app.group_alive(), "a process of the program outlived it")
     left = sandbox.files_left()
@@ -252,6 +268,7 @@ def scenario_window(options):
             check_pages_written(sandbox.app_dir, pages)
             report = app.wait_ready()
             check_ready(report, {before})
+            check_gl_kept_out(app)
             check_pages_written(sandbox.app_dir, pages)
             with open(victim, "rb") as file:
                 check(file.read() == b"must stay", "the planted link was followed")

@@ -162,6 +162,7 @@ def scenario_window(options):
     with plqsession.sway() as wayland, WaylandSandbox(options, wayland) as sandbox, \
             sandbox.start() as app:
         check_ready(app.wait_ready(), set())
+        test_app.check_gl_kept_out(app)
         check_pages_written(sandbox.page_folder, pages)
         check(os.listdir(sandbox.app_dir) == ["plqcalc"], "wrote into the program's folder")
 
