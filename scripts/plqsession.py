@@ -241,14 +241,15 @@ def screenshot(display, xid, path):
                    stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, timeout=30)
 
 
-def colour_count(path, colour, box=None):
+def colour_count(path, colour, box=None, fuzz=0):
     """How many pixels of the picture (or of its `box`, (x, y, width, height)) have exactly
-    `colour`, an (r, g, b) triple."""
+    `colour`, an (r, g, b) triple (or one within `fuzz` per cent of it)."""
     crop = ["-crop", "{2}x{3}+{0}+{1}".format(*box), "+repage"] if box else []
     hex_colour = "#{:02X}{:02X}{:02X}".format(*colour)
     counted = subprocess.run(
-        ["convert", path, *crop, "-alpha", "off", "-fill", "black", "+opaque", hex_colour,
-         "-fill", "white", "-opaque", hex_colour, "-format", "%[fx:round(mean*w*h)]", "info:"],
+        ["convert", path, *crop, "-alpha", "off", "-fuzz", f"{fuzz}%", "-fill", "black",
+         "+opaque", hex_colour, "-fill", "white", "-opaque", hex_colour,
+         "-format", "%[fx:round(mean*w*h)]", "info:"],
         check=True, capture_output=True, text=True, timeout=30).stdout
     return int(float(counted))
 
@@ -540,12 +541,13 @@ def sway(screen=SCREEN, scale=1):
 class App:
     """The program, started with its ready report on; stdout is read line by line. `display` is
     an X display name (":N"), or a Wayland session from sway(), where GDK picks Wayland by
-    itself as on a Wayland desktop: no DISPLAY, no GDK_BACKEND."""
+    itself as on a Wayland desktop: no DISPLAY, no GDK_BACKEND. Without `session_bus` (an
+    address) the program has no session bus, hence no accessibility bus either."""
 
     def __init__(self, executable, display, env=None, cwd=None, user_prefix=(), args=(),
-                 preexec=None):
+                 preexec=None, session_bus="disabled:"):
         environment = dict(os.environ if env is None else env)
-        environment.update({"PLQCALC_REPORT_READY": "1", "DBUS_SESSION_BUS_ADDRESS": "disabled:"})
+        environment.update({"PLQCALC_REPORT_READY": "1", "DBUS_SESSION_BUS_ADDRESS": session_bus})
         self.wayland = display if isinstance(display, Wayland) else None
         if self.wayland is None:
             environment.update({"DISPLAY": display, "GDK_BACKEND": "x11"})

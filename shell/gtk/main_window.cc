@@ -62,6 +62,38 @@ void SetIcons(GtkWindow* window) {
   g_list_free_full(icons, g_object_unref);
 }
 
+// Focuses the page's first keyboard stop (`first`) or its last one, as Tab entering a page does.
+// Document order is tab order here: the program's pages give no element a positive tabindex.
+constexpr char kFocusEdgeStop[] = R"js(
+var stops = [];
+var candidates = document.querySelectorAll('a[href], input, button, select, textarea, iframe');
+for (var i = 0; i < candidates.length; i++) {
+  var element = candidates[i];
+  if (!element.disabled && element.tabIndex >= 0 && element.getClientRects().length > 0 &&
+      getComputedStyle(element).visibility == 'visible') {
+    stops.push(element);
+  }
+}
+if (stops.length > 0) stops[first ? 0 : stops.length - 1].focus();
+)js";
+
+void FocusEdgeStop(WebKitWebView* view, bool first) {
+  GVariantDict arguments;
+  g_variant_dict_init(&arguments, nullptr);
+  // A number: WebKitGTK 2.50 refuses a boolean argument ("Invalid parameter").
+  g_variant_dict_insert(&arguments, "first", "i", first ? 1 : 0);
+  webkit_web_view_call_async_javascript_function(view, kFocusEdgeStop, -1,
+                                                 g_variant_dict_end(&arguments), nullptr, nullptr,
+                                                 nullptr, nullptr, nullptr);
+}
+
+// What a screen reader says for a pane: WebKit's view is an unnamed "filler".
+void NamePane(GtkWidget* pane, const char* name) {
+  AtkObject* accessible = gtk_widget_get_accessible(pane);
+  atk_object_set_name(accessible, name);
+  atk_object_set_role(accessible, ATK_ROLE_PANEL);
+}
+
 }  // namespace
 
 MainWindow::MainWindow(MessageBoxes& boxes, bool sandboxed) : boxes_(boxes), sandboxed_(sandboxed) {
@@ -109,6 +141,7 @@ MainWindow::MainWindow(MessageBoxes& boxes, bool sandboxed) : boxes_(boxes), san
                                             static_cast<PaneListener&>(*this));
   gtk_layout_put(GTK_LAYOUT(layout_), panes_[0]->widget(), kWebBrowser1Place.x,
                  kWebBrowser1Place.y);
+  NamePane(panes_[0]->widget(), kCalculatorPaneName);
   panes_[1] = MakeSidePanel(false);
 
   GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
@@ -119,6 +152,8 @@ MainWindow::MainWindow(MessageBoxes& boxes, bool sandboxed) : boxes_(boxes), san
   g_signal_connect(window_, "delete-event", G_CALLBACK(OnDeleteEvent), this);
   g_signal_connect(window_, "destroy", G_CALLBACK(OnDestroy), this);
   g_signal_connect(window_, "realize", G_CALLBACK(OnRealize), this);
+  g_signal_connect(window_, "key-press-event", G_CALLBACK(OnKeyPress), this);
+  g_signal_connect(layout_, "focus", G_CALLBACK(OnPaneAreaFocus), this);
   g_signal_connect(menu_bar_, "button-release-event", G_CALLBACK(OnMenuBarButtonRelease), this);
   g_signal_connect(homepage_, "activate", G_CALLBACK(OnHomepageActivate), this);
   g_signal_connect(about_, "activate", G_CALLBACK(OnAboutActivate), this);
@@ -134,13 +169,14 @@ std::unique_ptr<BrowserPane> MainWindow::MakeSidePanel(bool own_process) {
       static_cast<PaneListener&>(*this));
   gtk_layout_put(GTK_LAYOUT(layout_), side_panel->widget(), kWebBrowser2Place.x,
                  kWebBrowser2Place.y);
+  NamePane(side_panel->widget(), kSidePanelPaneName);
   return side_panel;
 }
 
 MainWindow::~MainWindow() {
   if (side_panel_replacement_ != 0) g_source_remove(side_panel_replacement_);
   if (hung_process_end_ != 0) g_source_remove(hung_process_end_);
-  for (GtkWidget* widget : {window_, menu_bar_, homepage_, about_}) {
+  for (GtkWidget* widget : {window_, menu_bar_, homepage_, about_, layout_}) {
     g_signal_handlers_disconnect_by_data(widget, this);
   }
   panes_[1].reset();
@@ -160,7 +196,13 @@ void MainWindow::SetCaption(const std::string& caption) {
   }
 }
 
-void MainWindow::Show() { gtk_widget_show_all(window_); }
+void MainWindow::Show() {
+  // The keyboard starts in the calculator, whose page focuses its first button. Left to itself
+  // GTK started in the side panel (its tab order goes by the panes' middles, and the shorter side
+  // panel's lies higher), where Return and Space did nothing.
+  gtk_widget_grab_focus(PaneAt(Pane::kWebBrowser1).widget());
+  gtk_widget_show_all(window_);
+}
 
 Status MainWindow::Navigate(Pane pane, const std::string& path) {
   // The side panel frames a stranger's content: outside the sandbox it would run with all of the
@@ -244,6 +286,37 @@ gboolean MainWindow::OnMenuBarButtonRelease(GtkWidget* widget, GdkEventButton* e
   if (x >= 0 && y >= 0 && x < allocation.width && y < allocation.height) {
     gtk_menu_item_activate(GTK_MENU_ITEM(item));
   }
+  return TRUE;
+}
+
+gboolean MainWindow::OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer self) {
+  // F6 and Ctrl+Tab (with Shift: backwards, which with two panes is the same) move between the
+  // panes. The window sees them before any page does: no content in a pane can keep the keyboard.
+  const guint modifiers = event->state & gtk_accelerator_get_default_mod_mask() & ~GDK_SHIFT_MASK;
+  const bool tab = event->keyval == GDK_KEY_Tab || event->keyval == GDK_KEY_ISO_Left_Tab ||
+                   event->keyval == GDK_KEY_KP_Tab;
+  if (!(event->keyval == GDK_KEY_F6 && modifiers == 0) && !(tab && modifiers == GDK_CONTROL_MASK)) {
+    return FALSE;
+  }
+  auto* window = static_cast<MainWindow*>(self);
+  GtkWidget* calculator = window->PaneAt(Pane::kWebBrowser1).widget();
+  gtk_widget_grab_focus(
+      gtk_widget_is_focus(calculator) ? window->PaneAt(Pane::kWebBrowser2).widget() : calculator);
+  return TRUE;
+}
+
+gboolean MainWindow::OnPaneAreaFocus(GtkWidget*, GtkDirectionType direction, gpointer self) {
+  // GTK moves the focus here when a page has no stop left for Tab (or an arrow key): the
+  // calculator starts again at its other end, and the side panel hands the keyboard back to the
+  // calculator. Left to GTK, Tab went on through the side panel (five invisible stops with the
+  // remote widget). Only giving the calculator the focus back is not enough: WebKit goes on from
+  // where the focus left its page, and the next Tab left it again.
+  auto* window = static_cast<MainWindow*>(self);
+  BrowserPane& calculator = window->PaneAt(Pane::kWebBrowser1);
+  const bool tab = direction == GTK_DIR_TAB_FORWARD || direction == GTK_DIR_TAB_BACKWARD;
+  if (gtk_widget_is_focus(calculator.widget()) && !tab) return TRUE;
+  gtk_widget_grab_focus(calculator.widget());
+  if (tab) FocusEdgeStop(calculator.view(), direction == GTK_DIR_TAB_FORWARD);
   return TRUE;
 }
 

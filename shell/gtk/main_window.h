@@ -56,6 +56,8 @@ class MainWindow final : public plq::MainWindow, private PaneListener {
   static void OnAboutActivate(GtkMenuItem* item, gpointer self);
   static gboolean OnSidePanelReplaced(gpointer self);
   static gboolean OnHungProcessEnded(gpointer self);
+  static gboolean OnKeyPress(GtkWidget* widget, GdkEventKey* event, gpointer self);
+  static gboolean OnPaneAreaFocus(GtkWidget* widget, GtkDirectionType direction, gpointer self);
 
   // PaneListener
   void PageLoaded(Pane pane) override;
