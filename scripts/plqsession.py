@@ -206,7 +206,8 @@ CALCULATOR_PINK_MINIMUM = 1000
 def left_pane_painted(display, xid):
     """Whether the left pane shows a page on the screen: before WebKit's first picture arrives
     the pane is one flat colour; the calculator gives each column text, borders and fills.
-    The window's scale (GDK_SCALE) follows from its width, which GDK multiplies by it."""
+    The window's scale (GDK_SCALE, and the text's with GDK_DPI_SCALE) follows from its width,
+    which both multiply."""
     with _x_connection(display) as (xlib, connection):
         width, height = ctypes.c_uint(), ctypes.c_uint()
         unused = [ctypes.c_ulong(), ctypes.c_int(), ctypes.c_int(), ctypes.c_uint(),
@@ -216,13 +217,13 @@ def left_pane_painted(display, xid):
                                  ctypes.byref(height), ctypes.byref(unused[3]),
                                  ctypes.byref(unused[4])):
             return False
-        scale = max(1, width.value // CLIENT_WIDTH)
-        area_height = AREA_HEIGHT * scale
+        scale = max(1, width.value / CLIENT_WIDTH)
+        area_height = round(AREA_HEIGHT * scale)
         if height.value < area_height:
             return False
         top = height.value - area_height
         for column in PANE_COLUMNS:
-            image = xlib.XGetImage(connection, xid, column * scale, top, 1, area_height,
+            image = xlib.XGetImage(connection, xid, round(column * scale), top, 1, area_height,
                                    ~0 & 0xFFFFFFFF, 2)  # ZPixmap
             if not image:
                 return False

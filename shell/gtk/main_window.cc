@@ -5,6 +5,7 @@
 
 #include <gdk/gdkwayland.h>
 
+#include <cmath>
 #include <string>
 
 #include "shell/core/messages.h"
@@ -87,6 +88,40 @@ void FocusEdgeStop(WebKitWebView* view, bool first) {
                                                  nullptr, nullptr, nullptr);
 }
 
+// WebKit zooms every page by the screen's font resolution over 96 dots per inch (GDK_DPI_SCALE,
+// Xft.dpi; GDK_SCALE leaves it at 96): the calculator's 553-pixel pane showed 442 page pixels at
+// 120 and 368 at 144, its second calendar behind the side panel and below the window's edge.
+int FontDpi(GtkWidget* widget) {
+  const double resolution = gdk_screen_get_resolution(gtk_widget_get_screen(widget));
+  return resolution > 0 ? static_cast<int>(std::lround(resolution)) : kBaseDpi;
+}
+
+// WebKit sizes a form field's text by the screen's font resolution, then zooms the page by it
+// as well: at 144 the year field's text was 20 page pixels against 13 at 96, the date took two
+// lines and the calendars went below the window. Away from 96 the fields get back their size at
+// 96 in page pixels (from GTK's font, as WebKit reads it), so the page is laid out as at 96.
+void KeepFieldTextSize(WebKitWebView* view, int dpi) {
+  if (dpi == kBaseDpi) return;
+  gchar* font_name = nullptr;
+  g_object_get(gtk_widget_get_settings(GTK_WIDGET(view)), "gtk-font-name", &font_name, nullptr);
+  PangoFontDescription* font = pango_font_description_from_string(font_name);
+  double pixels = pango_font_description_get_size(font) / static_cast<double>(PANGO_SCALE);
+  if (!pango_font_description_get_size_is_absolute(font)) pixels *= kBaseDpi / 72.0;
+  pango_font_description_free(font);
+  g_free(font_name);
+  // In whole pixels, as WebKit takes it: "Sans 10" is 13 pixels at 96 (16 at 120).
+  const int whole = static_cast<int>(std::floor(pixels));
+  if (whole <= 0) return;
+  const std::string css =
+      "input, select, textarea, button { font-size: " + std::to_string(whole) + "px }";
+  WebKitUserStyleSheet* sheet =
+      webkit_user_style_sheet_new(css.c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+                                  WEBKIT_USER_STYLE_LEVEL_USER, nullptr, nullptr);
+  webkit_user_content_manager_add_style_sheet(webkit_web_view_get_user_content_manager(view),
+                                              sheet);
+  webkit_user_style_sheet_unref(sheet);
+}
+
 // What a screen reader says for a pane: WebKit's view is an unnamed "filler".
 void NamePane(GtkWidget* pane, const char* name) {
   AtkObject* accessible = gtk_widget_get_accessible(pane);
@@ -126,7 +161,11 @@ MainWindow::MainWindow(MessageBoxes& boxes, bool sandboxed) : boxes_(boxes), san
   // GtkFixed grows to fit its children (the panes reach past the area); GtkLayout keeps the size
   // it is asked for and clips them.
   layout_ = KeepSunk(gtk_layout_new(nullptr, nullptr));
-  gtk_widget_set_size_request(layout_, kClientWidth, kClientHeight);
+  // The window and the panes grow with the page's zoom, as the Windows build's do with the
+  // screen's DPI: the page is laid out as at 96, only larger; at 96 nothing changes.
+  dpi_ = FontDpi(window_);
+  gtk_widget_set_size_request(layout_, ScaleToDpi(kClientWidth, dpi_),
+                              ScaleToDpi(kClientHeight, dpi_));
 
   context_ = std::make_unique<WebContext>(sandboxed_);
   // Under Xvfb's software GL the composited path left the top of the taller left pane unpainted;
@@ -136,11 +175,12 @@ MainWindow::MainWindow(MessageBoxes& boxes, bool sandboxed) : boxes_(boxes), san
                                                    WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
   // No page may make the window fullscreen (PaneGuard also refuses what still asks).
   webkit_settings_set_enable_fullscreen(settings_, FALSE);
-  panes_[0] = std::make_unique<BrowserPane>(kWebBrowser1Place, BrowserPane::Trust::kOwnPage,
+  const PanePlace calculator = Place(kWebBrowser1Place);
+  panes_[0] = std::make_unique<BrowserPane>(calculator, BrowserPane::Trust::kOwnPage,
                                             context_->get(), settings_, nullptr, kCalculatorPainted,
                                             static_cast<PaneListener&>(*this));
-  gtk_layout_put(GTK_LAYOUT(layout_), panes_[0]->widget(), kWebBrowser1Place.x,
-                 kWebBrowser1Place.y);
+  gtk_layout_put(GTK_LAYOUT(layout_), panes_[0]->widget(), calculator.x, calculator.y);
+  KeepFieldTextSize(panes_[0]->view(), dpi_);
   NamePane(panes_[0]->widget(), kCalculatorPaneName);
   panes_[1] = MakeSidePanel(false);
 
@@ -163,12 +203,12 @@ std::unique_ptr<BrowserPane> MainWindow::MakeSidePanel(bool own_process) {
   // Both panes in one web process start faster and take less memory than two; only once the
   // framed content has made that process fail does the side panel get one of its own, so it can
   // never take the calculator down again.
-  auto side_panel = std::make_unique<BrowserPane>(
-      kWebBrowser2Place, BrowserPane::Trust::kForeignContent, context_->get(), settings_,
-      own_process ? nullptr : panes_[0]->view(), kSidePanelPainted,
-      static_cast<PaneListener&>(*this));
-  gtk_layout_put(GTK_LAYOUT(layout_), side_panel->widget(), kWebBrowser2Place.x,
-                 kWebBrowser2Place.y);
+  const PanePlace place = Place(kWebBrowser2Place);
+  auto side_panel =
+      std::make_unique<BrowserPane>(place, BrowserPane::Trust::kForeignContent, context_->get(),
+                                    settings_, own_process ? nullptr : panes_[0]->view(),
+                                    kSidePanelPainted, static_cast<PaneListener&>(*this));
+  gtk_layout_put(GTK_LAYOUT(layout_), side_panel->widget(), place.x, place.y);
   NamePane(side_panel->widget(), kSidePanelPaneName);
   return side_panel;
 }

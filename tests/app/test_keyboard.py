@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The Linux program used from the keyboard and through a screen reader, in a desktop session as
 users have one: a private Xvfb with a real window manager (xfwm4 or openbox), a session bus and
-the accessibility bus.
+the accessibility bus; and the window at larger text sizes (GDK_DPI_SCALE).
 
     test_keyboard.py SCENARIO --app plqcalc --calculator-page F --side-panel-page F --artefacts DIR
 
@@ -24,7 +24,7 @@ import tempfile
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import test_app  # noqa: E402
 import test_faults  # noqa: E402
-from test_app import (CAPTION, HOME_PAGE, Sandbox, answer_message_box, check,  # noqa: E402
+from test_app import (AREA, CAPTION, HOME_PAGE, Sandbox, answer_message_box, check,  # noqa: E402
                       check_gone, plqsession, poll, wait_message_box, xdotool)
 
 # What a screen reader says for the panes (shell/core/messages.h).
@@ -211,9 +211,53 @@ def check_keys(display, app, reader, sandbox):
          "Return on the menu's first entry to open the home page")
 
 
+def days_box(picture, top):
+    """The box (left, top, right, bottom) around the calendars' days, which are blue until a
+    calculation and the page's only blue, below the row `top` of the picture."""
+    width, height, raw = plqsession.pixels(picture)
+    xs, ys = set(), set()
+    for y in range(top, height):
+        row = raw[y * width * 3:(y + 1) * width * 3]
+        for x, (r, g, b) in enumerate(zip(row[0::3], row[1::3], row[2::3])):
+            if b > 160 and r < 100 and g < 100:
+                xs.add(x)
+                ys.add(y - top)
+    return min(xs), min(ys), max(xs), max(ys)
+
+
+def scenario_larger_text(options):
+    """Larger text (GDK_DPI_SCALE, which WebKit zooms the page by) makes the window and its
+    panes as much larger: the calendars are where they are at scale 1, only larger, clear of the
+    side panel and within the window."""
+    boxes = {}
+    with Sandbox(options) as sandbox, plqsession.xvfb() as display:
+        for scale in (1, 1.25, 1.5):
+            with sandbox.start(display, GDK_DPI_SCALE=str(scale)) as app:
+                app.wait_ready()
+                _, _, width, height = test_app.window_geometry(display, app.xid)
+                area = [int(size * scale + 0.5) for size in AREA]
+                check(width == area[0] and height > area[1],
+                      f"at {scale} the window is {width} x {height}")
+                picture = os.path.join(options.artefacts, f"app-text-{scale}.png")
+                plqsession.screenshot(display, app.xid, picture)
+                boxes[scale] = days_box(picture, height - area[1])
+                # Where they are at 1, only larger (the scale-1 layout has them clear of the
+                # side panel and within the window).
+                side_panel = int(552 * scale + 0.5)
+                check(boxes[scale][2] < side_panel and boxes[scale][3] < area[1] and
+                      all(abs(here - at_one * scale) <= 6
+                          for here, at_one in zip(boxes[scale], boxes[1])),
+                      f"at {scale} the days are in {boxes[scale]} ({boxes[1]} at 1); the side "
+                      f"panel starts at {side_panel}, the window ends at {area[1]}")
+                test_faults.close_and_check(display, app, sandbox)
+            check_gone(app, sandbox)
+    print(f"the calendars' days: {boxes}")
+
+
 SCENARIOS = {
     "xfwm4": functools.partial(scenario_keyboard, manager="xfwm4"),
     "openbox": functools.partial(scenario_keyboard, manager="openbox"),
+    "larger_text": scenario_larger_text,
 }
 
 if __name__ == "__main__":
