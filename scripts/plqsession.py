@@ -206,7 +206,8 @@ CALCULATOR_PINK_MINIMUM = 1000
 def left_pane_painted(display, xid):
     """Whether the left pane shows a page on the screen: before WebKit's first picture arrives
     the pane is one flat colour; the calculator gives each column text, borders and fills.
-    The window's scale (GDK_SCALE) follows from its width, which GDK multiplies by it."""
+    The window's scale (GDK_SCALE, and the text's with GDK_DPI_SCALE) follows from its width,
+    which both multiply."""
     with _x_connection(display) as (xlib, connection):
         width, height = ctypes.c_uint(), ctypes.c_uint()
         unused = [ctypes.c_ulong(), ctypes.c_int(), ctypes.c_int(), ctypes.c_uint(),
@@ -216,13 +217,13 @@ def left_pane_painted(display, xid):
                                  ctypes.byref(height), ctypes.byref(unused[3]),
                                  ctypes.byref(unused[4])):
             return False
-        scale = max(1, width.value // CLIENT_WIDTH)
-        area_height = AREA_HEIGHT * scale
+        scale = max(1, width.value / CLIENT_WIDTH)
+        area_height = round(AREA_HEIGHT * scale)
         if height.value < area_height:
             return False
         top = height.value - area_height
         for column in PANE_COLUMNS:
-            image = xlib.XGetImage(connection, xid, column * scale, top, 1, area_height,
+            image = xlib.XGetImage(connection, xid, round(column * scale), top, 1, area_height,
                                    ~0 & 0xFFFFFFFF, 2)  # ZPixmap
             if not image:
                 return False
@@ -241,14 +242,15 @@ def screenshot(display, xid, path):
                    stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, timeout=30)
 
 
-def colour_count(path, colour, box=None):
+def colour_count(path, colour, box=None, fuzz=0):
     """How many pixels of the picture (or of its `box`, (x, y, width, height)) have exactly
-    `colour`, an (r, g, b) triple."""
+    `colour`, an (r, g, b) triple (or one within `fuzz` per cent of it)."""
     crop = ["-crop", "{2}x{3}+{0}+{1}".format(*box), "+repage"] if box else []
     hex_colour = "#{:02X}{:02X}{:02X}".format(*colour)
     counted = subprocess.run(
-        ["convert", path, *crop, "-alpha", "off", "-fill", "black", "+opaque", hex_colour,
-         "-fill", "white", "-opaque", hex_colour, "-format", "%[fx:round(mean*w*h)]", "info:"],
+        ["convert", path, *crop, "-alpha", "off", "-fuzz", f"{fuzz}%", "-fill", "black",
+         "+opaque", hex_colour, "-fill", "white", "-opaque", hex_colour,
+         "-format", "%[fx:round(mean*w*h)]", "info:"],
         check=True, capture_output=True, text=True, timeout=30).stdout
     return int(float(counted))
 
@@ -540,12 +542,13 @@ def sway(screen=SCREEN, scale=1):
 class App:
     """The program, started with its ready report on; stdout is read line by line. `display` is
     an X display name (":N"), or a Wayland session from sway(), where GDK picks Wayland by
-    itself as on a Wayland desktop: no DISPLAY, no GDK_BACKEND."""
+    itself as on a Wayland desktop: no DISPLAY, no GDK_BACKEND. Without `session_bus` (an
+    address) the program has no session bus, hence no accessibility bus either."""
 
     def __init__(self, executable, display, env=None, cwd=None, user_prefix=(), args=(),
-                 preexec=None):
+                 preexec=None, session_bus="disabled:"):
         environment = dict(os.environ if env is None else env)
-        environment.update({"PLQCALC_REPORT_READY": "1", "DBUS_SESSION_BUS_ADDRESS": "disabled:"})
+        environment.update({"PLQCALC_REPORT_READY": "1", "DBUS_SESSION_BUS_ADDRESS": session_bus})
         self.wayland = display if isinstance(display, Wayland) else None
         if self.wayland is None:
             environment.update({"DISPLAY": display, "GDK_BACKEND": "x11"})

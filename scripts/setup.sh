@@ -20,7 +20,7 @@ test_packages=(
   "${run_packages[@]}"
   clang-format clang-tidy googletest libgtest-dev libx11-dev
   chromium
-  xdotool dbus metacity
+  xdotool dbus metacity xfwm4 openbox at-spi2-core python3-gi gir1.2-atspi-2.0
   sway grim gsettings-desktop-schemas
   lintian appstream desktop-file-utils file
   g++-mingw-w64-x86-64 mingw-w64-tools wine wine64 fonts-wine locales

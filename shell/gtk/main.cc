@@ -16,6 +16,21 @@
 #include "shell/gtk/startup.h"
 #include "shell/gtk/web_context.h"
 
+namespace {
+
+// What a screen reader calls the program: its caption. GTK 3's root accessible answers with the
+// program name, which stays the application id that X11's window class and Wayland's app_id need
+// (AT-SPI said "com.example.plqcalc"); its class, used for that one object only, answers with the
+// caption instead. Not through g_set_application_name: GDK titles every untitled window with it,
+// and the invisible 1 x 1 window of WebKit's drag and drop then looked like a message box.
+void NameApplicationForScreenReaders() {
+  if (AtkObject* root = atk_get_root()) {
+    ATK_OBJECT_GET_CLASS(root)->get_name = [](AtkObject*) { return plq::kCaption; };
+  }
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   // A file-size limit makes a page write fail like a full disk, instead of ending the program.
   std::signal(SIGXFSZ, SIG_IGN);
@@ -32,6 +47,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   gdk_set_program_class(plq::kApplicationId);
+  NameApplicationForScreenReaders();
   int status = 0;
   int ended_by = 0;
   {

@@ -5,6 +5,7 @@
 
 #include <gdk/gdkwayland.h>
 
+#include <cmath>
 #include <string>
 
 #include "shell/core/messages.h"
@@ -62,6 +63,72 @@ void SetIcons(GtkWindow* window) {
   g_list_free_full(icons, g_object_unref);
 }
 
+// Focuses the page's first keyboard stop (`first`) or its last one, as Tab entering a page does.
+// Document order is tab order here: the program's pages give no element a positive tabindex.
+constexpr char kFocusEdgeStop[] = R"js(
+var stops = [];
+var candidates = document.querySelectorAll('a[href], input, button, select, textarea, iframe');
+for (var i = 0; i < candidates.length; i++) {
+  var element = candidates[i];
+  if (!element.disabled && element.tabIndex >= 0 && element.getClientRects().length > 0 &&
+      getComputedStyle(element).visibility == 'visible') {
+    stops.push(element);
+  }
+}
+if (stops.length > 0) stops[first ? 0 : stops.length - 1].focus();
+)js";
+
+void FocusEdgeStop(WebKitWebView* view, bool first) {
+  GVariantDict arguments;
+  g_variant_dict_init(&arguments, nullptr);
+  // A number: WebKitGTK 2.50 refuses a boolean argument ("Invalid parameter").
+  g_variant_dict_insert(&arguments, "first", "i", first ? 1 : 0);
+  webkit_web_view_call_async_javascript_function(view, kFocusEdgeStop, -1,
+                                                 g_variant_dict_end(&arguments), nullptr, nullptr,
+                                                 nullptr, nullptr, nullptr);
+}
+
+// WebKit zooms every page by the screen's font resolution over 96 dots per inch (GDK_DPI_SCALE,
+// Xft.dpi; GDK_SCALE leaves it at 96): the calculator's 553-pixel pane showed 442 page pixels at
+// 120 and 368 at 144, its second calendar behind the side panel and below the window's edge.
+int FontDpi(GtkWidget* widget) {
+  const double resolution = gdk_screen_get_resolution(gtk_widget_get_screen(widget));
+  return resolution > 0 ? static_cast<int>(std::lround(resolution)) : kBaseDpi;
+}
+
+// WebKit sizes a form field's text by the screen's font resolution, then zooms the page by it
+// as well: at 144 the year field's text was 20 page pixels against 13 at 96, the date took two
+// lines and the calendars went below the window. Away from 96 the fields get back their size at
+// 96 in page pixels (from GTK's font, as WebKit reads it), so the page is laid out as at 96.
+void KeepFieldTextSize(WebKitWebView* view, int dpi) {
+  if (dpi == kBaseDpi) return;
+  gchar* font_name = nullptr;
+  g_object_get(gtk_widget_get_settings(GTK_WIDGET(view)), "gtk-font-name", &font_name, nullptr);
+  PangoFontDescription* font = pango_font_description_from_string(font_name);
+  double pixels = pango_font_description_get_size(font) / static_cast<double>(PANGO_SCALE);
+  if (!pango_font_description_get_size_is_absolute(font)) pixels *= kBaseDpi / 72.0;
+  pango_font_description_free(font);
+  g_free(font_name);
+  // In whole pixels, as WebKit takes it: "Sans 10" is 13 pixels at 96 (16 at 120).
+  const int whole = static_cast<int>(std::floor(pixels));
+  if (whole <= 0) return;
+  const std::string css =
+      "input, select, textarea, button { font-size: " + std::to_string(whole) + "px }";
+  WebKitUserStyleSheet* sheet =
+      webkit_user_style_sheet_new(css.c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+                                  WEBKIT_USER_STYLE_LEVEL_USER, nullptr, nullptr);
+  webkit_user_content_manager_add_style_sheet(webkit_web_view_get_user_content_manager(view),
+                                              sheet);
+  webkit_user_style_sheet_unref(sheet);
+}
+
+// What a screen reader says for a pane: WebKit's view is an unnamed "filler".
+void NamePane(GtkWidget* pane, const char* name) {
+  AtkObject* accessible = gtk_widget_get_accessible(pane);
+  atk_object_set_name(accessible, name);
+  atk_object_set_role(accessible, ATK_ROLE_PANEL);
+}
+
 }  // namespace
 
 MainWindow::MainWindow(MessageBoxes& boxes, bool sandboxed) : boxes_(boxes), sandboxed_(sandboxed) {
@@ -94,7 +161,11 @@ MainWindow::MainWindow(MessageBoxes& boxes, bool sandboxed) : boxes_(boxes), san
   // GtkFixed grows to fit its children (the panes reach past the area); GtkLayout keeps the size
   // it is asked for and clips them.
   layout_ = KeepSunk(gtk_layout_new(nullptr, nullptr));
-  gtk_widget_set_size_request(layout_, kClientWidth, kClientHeight);
+  // The window and the panes grow with the page's zoom, as the Windows build's do with the
+  // screen's DPI: the page is laid out as at 96, only larger; at 96 nothing changes.
+  dpi_ = FontDpi(window_);
+  gtk_widget_set_size_request(layout_, ScaleToDpi(kClientWidth, dpi_),
+                              ScaleToDpi(kClientHeight, dpi_));
 
   context_ = std::make_unique<WebContext>(sandboxed_);
   // Under Xvfb's software GL the composited path left the top of the taller left pane unpainted;
@@ -104,11 +175,13 @@ MainWindow::MainWindow(MessageBoxes& boxes, bool sandboxed) : boxes_(boxes), san
                                                    WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
   // No page may make the window fullscreen (PaneGuard also refuses what still asks).
   webkit_settings_set_enable_fullscreen(settings_, FALSE);
-  panes_[0] = std::make_unique<BrowserPane>(kWebBrowser1Place, BrowserPane::Trust::kOwnPage,
+  const PanePlace calculator = Place(kWebBrowser1Place);
+  panes_[0] = std::make_unique<BrowserPane>(calculator, BrowserPane::Trust::kOwnPage,
                                             context_->get(), settings_, nullptr, kCalculatorPainted,
                                             static_cast<PaneListener&>(*this));
-  gtk_layout_put(GTK_LAYOUT(layout_), panes_[0]->widget(), kWebBrowser1Place.x,
-                 kWebBrowser1Place.y);
+  gtk_layout_put(GTK_LAYOUT(layout_), panes_[0]->widget(), calculator.x, calculator.y);
+  KeepFieldTextSize(panes_[0]->view(), dpi_);
+  NamePane(panes_[0]->widget(), kCalculatorPaneName);
   panes_[1] = MakeSidePanel(false);
 
   GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
@@ -119,6 +192,8 @@ MainWindow::MainWindow(MessageBoxes& boxes, bool sandboxed) : boxes_(boxes), san
   g_signal_connect(window_, "delete-event", G_CALLBACK(OnDeleteEvent), this);
   g_signal_connect(window_, "destroy", G_CALLBACK(OnDestroy), this);
   g_signal_connect(window_, "realize", G_CALLBACK(OnRealize), this);
+  g_signal_connect(window_, "key-press-event", G_CALLBACK(OnKeyPress), this);
+  g_signal_connect(layout_, "focus", G_CALLBACK(OnPaneAreaFocus), this);
   g_signal_connect(menu_bar_, "button-release-event", G_CALLBACK(OnMenuBarButtonRelease), this);
   g_signal_connect(homepage_, "activate", G_CALLBACK(OnHomepageActivate), this);
   g_signal_connect(about_, "activate", G_CALLBACK(OnAboutActivate), this);
@@ -128,19 +203,20 @@ std::unique_ptr<BrowserPane> MainWindow::MakeSidePanel(bool own_process) {
   // Both panes in one web process start faster and take less memory than two; only once the
   // framed content has made that process fail does the side panel get one of its own, so it can
   // never take the calculator down again.
-  auto side_panel = std::make_unique<BrowserPane>(
-      kWebBrowser2Place, BrowserPane::Trust::kForeignContent, context_->get(), settings_,
-      own_process ? nullptr : panes_[0]->view(), kSidePanelPainted,
-      static_cast<PaneListener&>(*this));
-  gtk_layout_put(GTK_LAYOUT(layout_), side_panel->widget(), kWebBrowser2Place.x,
-                 kWebBrowser2Place.y);
+  const PanePlace place = Place(kWebBrowser2Place);
+  auto side_panel =
+      std::make_unique<BrowserPane>(place, BrowserPane::Trust::kForeignContent, context_->get(),
+                                    settings_, own_process ? nullptr : panes_[0]->view(),
+                                    kSidePanelPainted, static_cast<PaneListener&>(*this));
+  gtk_layout_put(GTK_LAYOUT(layout_), side_panel->widget(), place.x, place.y);
+  NamePane(side_panel->widget(), kSidePanelPaneName);
   return side_panel;
 }
 
 MainWindow::~MainWindow() {
   if (side_panel_replacement_ != 0) g_source_remove(side_panel_replacement_);
   if (hung_process_end_ != 0) g_source_remove(hung_process_end_);
-  for (GtkWidget* widget : {window_, menu_bar_, homepage_, about_}) {
+  for (GtkWidget* widget : {window_, menu_bar_, homepage_, about_, layout_}) {
     g_signal_handlers_disconnect_by_data(widget, this);
   }
   panes_[1].reset();
@@ -160,7 +236,13 @@ void MainWindow::SetCaption(const std::string& caption) {
   }
 }
 
-void MainWindow::Show() { gtk_widget_show_all(window_); }
+void MainWindow::Show() {
+  // The keyboard starts in the calculator, whose page focuses its first button. Left to itself
+  // GTK started in the side panel (its tab order goes by the panes' middles, and the shorter side
+  // panel's lies higher), where Return and Space did nothing.
+  gtk_widget_grab_focus(PaneAt(Pane::kWebBrowser1).widget());
+  gtk_widget_show_all(window_);
+}
 
 Status MainWindow::Navigate(Pane pane, const std::string& path) {
   // The side panel frames a stranger's content: outside the sandbox it would run with all of the
@@ -244,6 +326,37 @@ gboolean MainWindow::OnMenuBarButtonRelease(GtkWidget* widget, GdkEventButton* e
   if (x >= 0 && y >= 0 && x < allocation.width && y < allocation.height) {
     gtk_menu_item_activate(GTK_MENU_ITEM(item));
   }
+  return TRUE;
+}
+
+gboolean MainWindow::OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer self) {
+  // F6 and Ctrl+Tab (with Shift: backwards, which with two panes is the same) move between the
+  // panes. The window sees them before any page does: no content in a pane can keep the keyboard.
+  const guint modifiers = event->state & gtk_accelerator_get_default_mod_mask() & ~GDK_SHIFT_MASK;
+  const bool tab = event->keyval == GDK_KEY_Tab || event->keyval == GDK_KEY_ISO_Left_Tab ||
+                   event->keyval == GDK_KEY_KP_Tab;
+  if (!(event->keyval == GDK_KEY_F6 && modifiers == 0) && !(tab && modifiers == GDK_CONTROL_MASK)) {
+    return FALSE;
+  }
+  auto* window = static_cast<MainWindow*>(self);
+  GtkWidget* calculator = window->PaneAt(Pane::kWebBrowser1).widget();
+  gtk_widget_grab_focus(
+      gtk_widget_is_focus(calculator) ? window->PaneAt(Pane::kWebBrowser2).widget() : calculator);
+  return TRUE;
+}
+
+gboolean MainWindow::OnPaneAreaFocus(GtkWidget*, GtkDirectionType direction, gpointer self) {
+  // GTK moves the focus here when a page has no stop left for Tab (or an arrow key): the
+  // calculator starts again at its other end, and the side panel hands the keyboard back to the
+  // calculator. Left to GTK, Tab went on through the side panel (five invisible stops with the
+  // remote widget). Only giving the calculator the focus back is not enough: WebKit goes on from
+  // where the focus left its page, and the next Tab left it again.
+  auto* window = static_cast<MainWindow*>(self);
+  BrowserPane& calculator = window->PaneAt(Pane::kWebBrowser1);
+  const bool tab = direction == GTK_DIR_TAB_FORWARD || direction == GTK_DIR_TAB_BACKWARD;
+  if (gtk_widget_is_focus(calculator.widget()) && !tab) return TRUE;
+  gtk_widget_grab_focus(calculator.widget());
+  if (tab) FocusEdgeStop(calculator.view(), direction == GTK_DIR_TAB_FORWARD);
   return TRUE;
 }
 

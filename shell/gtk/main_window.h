@@ -56,6 +56,8 @@ class MainWindow final : public plq::MainWindow, private PaneListener {
   static void OnAboutActivate(GtkMenuItem* item, gpointer self);
   static gboolean OnSidePanelReplaced(gpointer self);
   static gboolean OnHungProcessEnded(gpointer self);
+  static gboolean OnKeyPress(GtkWidget* widget, GdkEventKey* event, gpointer self);
+  static gboolean OnPaneAreaFocus(GtkWidget* widget, GtkDirectionType direction, gpointer self);
 
   // PaneListener
   void PageLoaded(Pane pane) override;
@@ -68,6 +70,8 @@ class MainWindow final : public plq::MainWindow, private PaneListener {
 
   BrowserPane& PaneAt(Pane pane) const { return *panes_[pane == Pane::kWebBrowser1 ? 0 : 1]; }
   std::unique_ptr<BrowserPane> MakeSidePanel(bool own_process);
+  // A pane's place at the screen's font resolution, which WebKit zooms every page by.
+  PanePlace Place(const PanePlace& place) const { return ScaledPlace(place, dpi_); }
   void EndLoop();
 
   MessageBoxes& boxes_;
@@ -78,6 +82,7 @@ class MainWindow final : public plq::MainWindow, private PaneListener {
   GtkWidget* homepage_ = nullptr;
   GtkWidget* about_ = nullptr;
   GtkWidget* layout_ = nullptr;
+  int dpi_ = kBaseDpi;
   std::unique_ptr<WebContext> context_;
   WebKitSettings* settings_ = nullptr;
   std::unique_ptr<BrowserPane> panes_[2];
