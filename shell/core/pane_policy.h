@@ -7,7 +7,24 @@
 #include <string>
 #include <vector>
 
+#include "shell/core/layout.h"
+
 namespace plq {
+
+// How far the program trusts what a pane shows.
+enum class Trust {
+  // The program's own page (the calculator): its alerts are the program's message boxes.
+  kOwnPage,
+  // A page that frames content from elsewhere (the side panel's widget): every dialog, log-in,
+  // print, file chooser, notification and permission it asks for is declined without showing
+  // anything, and it never speaks as the program.
+  kForeignContent,
+};
+
+// The calculator is the program's own page; the side panel frames a stranger's widget.
+constexpr Trust TrustOf(Pane pane) {
+  return pane == Pane::kWebBrowser1 ? Trust::kOwnPage : Trust::kForeignContent;
+}
 
 // A load a page asks its engine for, as the engine reports it.
 struct LoadRequest {

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "shell/core/layout.h"
+#include "shell/core/pane_policy.h"
 #include "shell/core/status.h"
 #include "shell/gtk/pane_guard.h"
 
@@ -42,14 +43,6 @@ class PaneListener {
 
 class BrowserPane {
  public:
-  enum class Trust {
-    // The program's own page: its alerts are the program's message boxes.
-    kOwnPage,
-    // A page that frames content from elsewhere: every dialog, log-in, print, file chooser,
-    // notification and permission it asks for is declined without showing anything.
-    kForeignContent,
-  };
-
   // Creates the pane's view for `place`. With `related` the view shares that view's web process
   // (one process for both panes starts faster and uses less memory); without it the view gets a
   // web process of its own in `context`. `painted_check` is the body of a JavaScript function that

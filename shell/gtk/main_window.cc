@@ -176,8 +176,8 @@ MainWindow::MainWindow(MessageBoxes& boxes, bool sandboxed) : boxes_(boxes), san
   // No page may make the window fullscreen (PaneGuard also refuses what still asks).
   webkit_settings_set_enable_fullscreen(settings_, FALSE);
   const PanePlace calculator = Place(kWebBrowser1Place);
-  panes_[0] = std::make_unique<BrowserPane>(calculator, BrowserPane::Trust::kOwnPage,
-                                            context_->get(), settings_, nullptr, kCalculatorPainted,
+  panes_[0] = std::make_unique<BrowserPane>(calculator, TrustOf(calculator.pane), context_->get(),
+                                            settings_, nullptr, kCalculatorPainted,
                                             static_cast<PaneListener&>(*this));
   gtk_layout_put(GTK_LAYOUT(layout_), panes_[0]->widget(), calculator.x, calculator.y);
   KeepFieldTextSize(panes_[0]->view(), dpi_);
@@ -205,9 +205,9 @@ std::unique_ptr<BrowserPane> MainWindow::MakeSidePanel(bool own_process) {
   // never take the calculator down again.
   const PanePlace place = Place(kWebBrowser2Place);
   auto side_panel =
-      std::make_unique<BrowserPane>(place, BrowserPane::Trust::kForeignContent, context_->get(),
-                                    settings_, own_process ? nullptr : panes_[0]->view(),
-                                    kSidePanelPainted, static_cast<PaneListener&>(*this));
+      std::make_unique<BrowserPane>(place, TrustOf(place.pane), context_->get(), settings_,
+                                    own_process ? nullptr : panes_[0]->view(), kSidePanelPainted,
+                                    static_cast<PaneListener&>(*this));
   gtk_layout_put(GTK_LAYOUT(layout_), side_panel->widget(), place.x, place.y);
   NamePane(side_panel->widget(), kSidePanelPaneName);
   return side_panel;

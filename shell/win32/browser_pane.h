@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "shell/core/layout.h"
+#include "shell/core/pane_policy.h"
 #include "shell/core/status.h"
 
 namespace plq::win32 {
@@ -41,14 +42,6 @@ class PaneListener {
 
  protected:
   ~PaneListener() = default;
-};
-
-enum class Trust {
-  // The program's own page: its alerts are the program's message boxes.
-  kOwnPage,
-  // A page that frames content from elsewhere: its alerts, confirms, help and script errors are
-  // answered without showing anything.
-  kForeignContent,
 };
 
 // The pane's OLE site: the control's client site (IOleClientSite), the place it is active in

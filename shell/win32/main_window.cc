@@ -148,7 +148,7 @@ std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance, std::string* 
   std::string reason;
   window->web_browser1_ =
       BrowserPane::Create(window->hwnd_, BoundsOf(kWebBrowser1Place, window->dpi_),
-                          Pane::kWebBrowser1, Trust::kOwnPage, *window, &reason);
+                          Pane::kWebBrowser1, TrustOf(Pane::kWebBrowser1), *window, &reason);
   if (!window->web_browser1_) {
     *error = std::string(kWebBrowser1Place.name) + ": " + reason;
     return nullptr;
@@ -156,7 +156,7 @@ std::unique_ptr<MainWindow> MainWindow::Create(HINSTANCE instance, std::string* 
   // The side panel frames a widget from elsewhere.
   window->web_browser2_ =
       BrowserPane::Create(window->hwnd_, BoundsOf(kWebBrowser2Place, window->dpi_),
-                          Pane::kWebBrowser2, Trust::kForeignContent, *window, &reason);
+                          Pane::kWebBrowser2, TrustOf(Pane::kWebBrowser2), *window, &reason);
   if (!window->web_browser2_) {
     *error = std::string(kWebBrowser2Place.name) + ": " + reason;
     return nullptr;
