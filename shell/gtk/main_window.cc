@@ -200,9 +200,7 @@ MainWindow::MainWindow(MessageBoxes& boxes, bool sandboxed) : boxes_(boxes), san
 }
 
 std::unique_ptr<BrowserPane> MainWindow::MakeSidePanel(bool own_process) {
-  // Both panes in one web process start faster and take less memory than two; only once the
-  // framed content has made that process fail does the side panel get one of its own, so it can
-  // never take the calculator down again.
+  // Which process it runs in is the core's to say (WebProcesses).
   const PanePlace place = Place(kWebBrowser2Place);
   auto side_panel =
       std::make_unique<BrowserPane>(place, TrustOf(place.pane), context_->get(), settings_,
@@ -391,15 +389,19 @@ void MainWindow::PagePainted(Pane pane) {
 }
 
 void MainWindow::ProcessEnded(Pane pane, const std::string& detail) {
-  if (pane == Pane::kWebBrowser2 && !side_panel_apart_) {
-    // The process both panes shared has ended (the calculator pane says so too). The side panel
-    // moves to a process of its own; its view is replaced once this signal has returned.
-    side_panel_apart_ = true;
-    side_panel_ended_detail_ = detail;
-    side_panel_replacement_ = g_idle_add(OnSidePanelReplaced, this);
-    return;
+  switch (web_processes_.ProcessEnded(pane)) {
+    case WebProcesses::Step::kGiveSidePanelItsOwnProcess:
+      // Its view is made anew once this signal has returned.
+      side_panel_ended_detail_ = detail;
+      side_panel_replacement_ = g_idle_add(OnSidePanelReplaced, this);
+      return;
+    case WebProcesses::Step::kLoadAgain:
+      if (form_ != nullptr) form_->PaneEnded(pane, detail);
+      return;
+    case WebProcesses::Step::kNothing:
+    case WebProcesses::Step::kEndCalculatorProcess:
+      return;
   }
-  if (form_ != nullptr) form_->PaneEnded(pane, detail);
 }
 
 gboolean MainWindow::OnSidePanelReplaced(gpointer self) {
@@ -417,16 +419,14 @@ gboolean MainWindow::OnSidePanelReplaced(gpointer self) {
 }
 
 void MainWindow::ProcessUnresponsive(Pane pane) {
-  // A page that loops or hangs freezes every pane of its process. The side panel, once apart,
-  // may hang alone; the shared process (or the calculator's own) is ended, and the panes load
-  // their pages again as after a crash.
-  if (pane == Pane::kWebBrowser2 && side_panel_apart_) return;
   // WebKit tells each pane of a hung process in turn, in no fixed order (the side panel came
   // first in 6 runs of 6 once the program's process loaded no GL). Ended from within that round,
   // the process is gone and the calculator reloading before WebKit tells the calculator: that
   // word then ends the calculator's new process, and the program gives up on it. Ended once the
   // round is over, it ends once.
-  if (hung_process_end_ == 0) hung_process_end_ = g_idle_add(OnHungProcessEnded, this);
+  if (web_processes_.ProcessUnresponsive(pane) == WebProcesses::Step::kEndCalculatorProcess) {
+    hung_process_end_ = g_idle_add(OnHungProcessEnded, this);
+  }
 }
 
 gboolean MainWindow::OnHungProcessEnded(gpointer self) {

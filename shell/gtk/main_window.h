@@ -11,6 +11,7 @@
 
 #include "shell/core/form1.h"
 #include "shell/core/platform.h"
+#include "shell/core/web_processes.h"
 #include "shell/gtk/browser_pane.h"
 #include "shell/gtk/services.h"
 #include "shell/gtk/web_context.h"
@@ -86,8 +87,8 @@ class MainWindow final : public plq::MainWindow, private PaneListener {
   std::unique_ptr<WebContext> context_;
   WebKitSettings* settings_ = nullptr;
   std::unique_ptr<BrowserPane> panes_[2];
-  // The side panel has a web process of its own since its content made the shared one fail.
-  bool side_panel_apart_ = false;
+  // Which process runs each pane, and what a failed one leads to.
+  WebProcesses web_processes_;
   std::string side_panel_ended_detail_;
   guint side_panel_replacement_ = 0;
   guint hung_process_end_ = 0;
