@@ -8,6 +8,7 @@
 #include <string>
 
 #include "shell/core/facts.h"
+#include "shell/core/layout.h"
 
 namespace plq {
 
@@ -28,6 +29,9 @@ inline constexpr char kUnicodeText[] = "插入 Unicode 控制字符";
 // What a screen reader says for each pane.
 inline constexpr char kCalculatorPaneName[] = "计算器";
 inline constexpr char kSidePanelPaneName[] = "侧栏：推荐商品（广告）";
+constexpr const char* PaneName(Pane pane) {
+  return pane == Pane::kWebBrowser1 ? kCalculatorPaneName : kSidePanelPaneName;
+}
 
 namespace messages {
 

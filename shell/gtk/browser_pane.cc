@@ -5,7 +5,9 @@
 #include <memory>
 #include <string>
 
+#include "shell/core/messages.h"
 #include "shell/gtk/glib_util.h"
+#include "shell/gtk/page_scripts.h"
 
 namespace plq::gtk {
 namespace {
@@ -25,9 +27,8 @@ std::string TerminationDetail(WebKitWebProcessTerminationReason reason) {
 }  // namespace
 
 BrowserPane::BrowserPane(const PanePlace& place, Trust trust, WebKitWebContext* context,
-                         WebKitSettings* settings, WebKitWebView* related,
-                         const char* painted_check, PaneListener& listener)
-    : place_(place), trust_(trust), painted_check_(painted_check), listener_(listener) {
+                         WebKitSettings* settings, WebKitWebView* related, PaneListener& listener)
+    : place_(place), trust_(trust), listener_(listener) {
   // A related view takes its context from the view it shares a process with.
   view_ = WEBKIT_WEB_VIEW(KeepSunk(related != nullptr
                                        ? g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", related,
@@ -41,6 +42,10 @@ BrowserPane::BrowserPane(const PanePlace& place, Trust trust, WebKitWebContext* 
                                        });
   cancellable_ = g_cancellable_new();
   gtk_widget_set_name(widget(), place.name);
+  // What a screen reader says: WebKit's view is an unnamed "filler".
+  AtkObject* accessible = gtk_widget_get_accessible(widget());
+  atk_object_set_name(accessible, PaneName(place.pane));
+  atk_object_set_role(accessible, ATK_ROLE_PANEL);
   gtk_widget_set_size_request(widget(), place.width, place.height);
   g_signal_connect(view_, "script-dialog", G_CALLBACK(OnScriptDialog), this);
   g_signal_connect(view_, "load-changed", G_CALLBACK(OnLoadChanged), this);
@@ -127,8 +132,9 @@ void BrowserPane::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpoi
   if (event == WEBKIT_LOAD_STARTED) pane->load_failed_ = false;
   if (event != WEBKIT_LOAD_FINISHED || pane->load_failed_ || pane->process_ended_) return;
   Guarded("load", [pane] { pane->listener_.PageLoaded(pane->place_.pane); });
-  webkit_web_view_call_async_javascript_function(view, pane->painted_check_, -1, nullptr, nullptr,
-                                                 nullptr, pane->cancellable_, OnPainted, self);
+  webkit_web_view_call_async_javascript_function(view, PaintedCheck(pane->place_.pane), -1, nullptr,
+                                                 nullptr, nullptr, pane->cancellable_, OnPainted,
+                                                 self);
 }
 
 gboolean BrowserPane::OnLoadFailed(WebKitWebView*, WebKitLoadEvent, const char* uri, GError* error,

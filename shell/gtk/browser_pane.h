@@ -48,8 +48,7 @@ class BrowserPane {
   // web process of its own in `context`. `painted_check` is the body of a JavaScript function that
   // resolves once the page has been painted.
   BrowserPane(const PanePlace& place, Trust trust, WebKitWebContext* context,
-              WebKitSettings* settings, WebKitWebView* related, const char* painted_check,
-              PaneListener& listener);
+              WebKitSettings* settings, WebKitWebView* related, PaneListener& listener);
   ~BrowserPane();
   BrowserPane(const BrowserPane&) = delete;
   BrowserPane& operator=(const BrowserPane&) = delete;
@@ -83,7 +82,6 @@ class BrowserPane {
 
   const PanePlace place_;
   const Trust trust_;
-  const char* const painted_check_;
   PaneListener& listener_;
   WebKitWebView* view_ = nullptr;
   std::unique_ptr<PaneGuard> guard_;

@@ -8,24 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "shell/gtk/page_scripts.h"
+
 namespace plq::gtk::diagnostics {
 namespace {
-
-constexpr char kStateScript[] = R"js(
-function Rows(id) {
-  var table = document.getElementById(id);
-  return table && table.rows ? table.rows.length : 0;
-}
-function Field(name) {
-  var form = document.forms.frmInput;
-  return form && form[name] ? form[name].value : '';
-}
-return JSON.stringify({
-  calendar1: Rows('Calendar1'), calendar2: Rows('Calendar2'),
-  year: Field('txtYear'), month: Field('txtMonth'), day: Field('txtDay'),
-  compatMode: document.compatMode, characterSet: document.characterSet, title: document.title
-});
-)js";
 
 unsigned long X11WindowId(GtkWidget* window) {
   GdkWindow* gdk_window = gtk_widget_get_window(window);
@@ -62,8 +48,8 @@ bool ReportEnabled() {
 
 void ReportCalculatorPainted(WebKitWebView* view, GtkWidget* window) {
   if (!ReportEnabled()) return;
-  webkit_web_view_call_async_javascript_function(view, kStateScript, -1, nullptr, nullptr, nullptr,
-                                                 nullptr, OnState, g_object_ref(window));
+  webkit_web_view_call_async_javascript_function(view, CalculatorState(), -1, nullptr, nullptr,
+                                                 nullptr, nullptr, OnState, g_object_ref(window));
 }
 
 void ReportSidePanelLoaded() {

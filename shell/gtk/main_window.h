@@ -13,6 +13,7 @@
 #include "shell/core/platform.h"
 #include "shell/core/web_processes.h"
 #include "shell/gtk/browser_pane.h"
+#include "shell/gtk/menu_bar.h"
 #include "shell/gtk/services.h"
 #include "shell/gtk/web_context.h"
 
@@ -52,9 +53,6 @@ class MainWindow final : public plq::MainWindow, private PaneListener {
   static gboolean OnDeleteEvent(GtkWidget* widget, GdkEvent* event, gpointer self);
   static void OnDestroy(GtkWidget* widget, gpointer self);
   static void OnRealize(GtkWidget* widget, gpointer self);
-  static gboolean OnMenuBarButtonRelease(GtkWidget* widget, GdkEventButton* event, gpointer self);
-  static void OnHomepageActivate(GtkMenuItem* item, gpointer self);
-  static void OnAboutActivate(GtkMenuItem* item, gpointer self);
   static gboolean OnSidePanelReplaced(gpointer self);
   static gboolean OnHungProcessEnded(gpointer self);
   static gboolean OnKeyPress(GtkWidget* widget, GdkEventKey* event, gpointer self);
@@ -78,10 +76,8 @@ class MainWindow final : public plq::MainWindow, private PaneListener {
   MessageBoxes& boxes_;
   const bool sandboxed_;
   GtkWidget* window_ = nullptr;
-  GtkWidget* header_bar_ = nullptr;  // only where the program draws its own title bar
-  GtkWidget* menu_bar_ = nullptr;
-  GtkWidget* homepage_ = nullptr;
-  GtkWidget* about_ = nullptr;
+  GtkWidget* title_bar_ = nullptr;  // only where the program draws its own (Wayland)
+  std::unique_ptr<MenuBar> menu_bar_;
   GtkWidget* layout_ = nullptr;
   int dpi_ = kBaseDpi;
   std::unique_ptr<WebContext> context_;
