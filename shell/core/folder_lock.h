@@ -1,5 +1,5 @@
 // How copies of the program that share a page folder wait for each other (platform.h's
-// PageFolder: Open, HoldAlone, Share), the same on every system: each backend takes its own kind
+// PageFolder: Open, TryHoldAlone, Share), the same on every system: each backend takes its own kind
 // of lock, tries it without blocking and, while another copy holds it, tries again at these
 // intervals.
 #ifndef PLQ_SHELL_CORE_FOLDER_LOCK_H_

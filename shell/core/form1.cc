@@ -20,7 +20,7 @@ int IndexOf(Pane pane) { return pane == Pane::kWebBrowser1 ? 0 : 1; }
 // Takes the page files away when this copy holds `folder` alone; otherwise another copy of the
 // program still shows them and they stay.
 Status TakePagesAway(PageFolder& folder, FolderKind kind) {
-  if (!folder.HoldAlone()) return Status::Ok();
+  if (!folder.TryHoldAlone()) return Status::Ok();
   Status removed = RemovePages(folder);
   if (kind == FolderKind::kPrivate) folder.RemoveIfEmpty();
   return removed;
@@ -105,7 +105,7 @@ Status Form1::WritePagesToFirstFolder() {
     if (usable.ok()) usable = folders_.Open(path, kind, &folder);
     // Copies that ended while writing leave temporary files; only a copy alone in the folder
     // can tell they are nobody's any more.
-    if (usable.ok() && folder->HoldAlone()) {
+    if (usable.ok() && folder->TryHoldAlone()) {
       for (const PageEntry& page : kPages) folder->RemoveLeftovers(PageFileName(page));
       usable = folder->Share();
     }

@@ -27,7 +27,10 @@ class Form1 {
   Form1& operator=(const Form1&) = delete;
   ~Form1();
 
-  // The first touch of the window loads it: both run the load handler first, once.
+  // The first touch of the window loads it, as a form always has: each of these runs the load
+  // handler first (once: it writes the page files and sends the panes to them, Load), and only
+  // then sets the caption or shows the window. Module1::Main sets the caption first, so the pages
+  // are on disk before the window ever shows.
   Status SetCaption(const std::string& caption);
   Status Show();
 

@@ -102,8 +102,8 @@ class PageFolder {
   // Whether this copy is the only one using the folder. When it is, the folder stays held alone
   // (no other copy can start using it) until Share() or the end of the object; when it is not,
   // the folder is still held shared.
-  virtual bool HoldAlone() = 0;
-  // Holds the folder shared again after HoldAlone(); waits a few seconds at most while another
+  virtual bool TryHoldAlone() = 0;
+  // Holds the folder shared again after TryHoldAlone(); waits a few seconds at most while another
   // copy holds it alone.
   virtual Status Share() = 0;
   // Makes the file `name` hold exactly `bytes`: a fresh temporary file beside it, created

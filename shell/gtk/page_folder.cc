@@ -206,7 +206,7 @@ PageFolder::~PageFolder() {
   if (parent_fd_ >= 0) close(parent_fd_);
 }
 
-bool PageFolder::HoldAlone() {
+bool PageFolder::TryHoldAlone() {
   if (flock(fd_, LOCK_EX | LOCK_NB) == 0) return true;
   // A refused conversion may drop the shared lock (flock(2)): take it again.
   std::string ignored;

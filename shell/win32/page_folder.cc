@@ -183,7 +183,7 @@ std::wstring PageFolder::PathOf(const std::string& name) const {
   return wide_path_ + L"\\" + Widen(name);
 }
 
-bool PageFolder::HoldAlone() {
+bool PageFolder::TryHoldAlone() {
   if (lock_ == nullptr) return false;
   if (held_ == Held::kAlone) return true;
   Unlock(lock_);

@@ -34,7 +34,7 @@ class PageFolder final : public plq::PageFolder {
   PageFolder& operator=(PageFolder&&) = delete;
 
   const std::string& path() const override { return path_; }
-  bool HoldAlone() override;
+  bool TryHoldAlone() override;
   Status Share() override;
   Status Write(const std::string& name, const Bytes& bytes) override;
   Status Remove(const std::string& name) override;

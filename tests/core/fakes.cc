@@ -151,7 +151,7 @@ void FakeReporter::Report(const std::string& message) {
 namespace plq::testing {
 namespace {}  // namespace
 
-bool FolderLocks::HoldAlone(const std::string& folder, const void* holder) {
+bool FolderLocks::TryHoldAlone(const std::string& folder, const void* holder) {
   const std::set<const void*>& holders = holders_[folder];
   if (holders.size() != 1 || holders.count(holder) == 0) return false;
   alone_.insert(folder);
@@ -170,7 +170,7 @@ FakePageFolder::FakePageFolder(std::string path, FolderKind kind, FolderLocks& l
 
 FakePageFolder::~FakePageFolder() { locks_.Release(path_, this); }
 
-bool FakePageFolder::HoldAlone() { return locks_.HoldAlone(path_, this); }
+bool FakePageFolder::TryHoldAlone() { return locks_.TryHoldAlone(path_, this); }
 
 Status FakePageFolder::Share() {
   locks_.Release(path_, this);

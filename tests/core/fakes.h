@@ -121,7 +121,7 @@ class FolderLocks {
  public:
   void Share(const std::string& folder, const void* holder) { holders_[folder].insert(holder); }
   // True when `holder` is the only one holding `folder`; it then holds it alone.
-  bool HoldAlone(const std::string& folder, const void* holder);
+  bool TryHoldAlone(const std::string& folder, const void* holder);
   void Release(const std::string& folder, const void* holder);
   bool held_alone(const std::string& folder) const { return alone_.count(folder) != 0; }
 
@@ -137,7 +137,7 @@ class FakePageFolder : public PageFolder {
   FakePageFolder(std::string path, FolderKind kind, FolderLocks& locks, EventLog& log);
   ~FakePageFolder() override;
   const std::string& path() const override { return path_; }
-  bool HoldAlone() override;
+  bool TryHoldAlone() override;
   Status Share() override;
   Status Write(const std::string& name, const Bytes& bytes) override;
   Status Remove(const std::string& name) override;

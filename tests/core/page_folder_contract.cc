@@ -153,7 +153,7 @@ TEST_F(PageFolderContract, RemoveLeftoversDeletesOnlyTemporaryFilesOfThatName) {
   for (const auto& name : others) WriteFile(app_ / name, ToBytes("kept"));
   auto folder = OpenOrFail(app_);
   ASSERT_NE(folder, nullptr);
-  ASSERT_TRUE(folder->HoldAlone());
+  ASSERT_TRUE(folder->TryHoldAlone());
   folder->RemoveLeftovers("plqclear.htm");
   std::vector<std::string> expected = others;
   std::sort(expected.begin(), expected.end());
@@ -165,22 +165,22 @@ TEST_F(PageFolderContract, OnlyTheLastCopyHoldsTheFolderAlone) {
   auto second = OpenOrFail(app_);
   ASSERT_NE(first, nullptr);
   ASSERT_NE(second, nullptr);
-  EXPECT_FALSE(first->HoldAlone());
-  EXPECT_FALSE(second->HoldAlone());
+  EXPECT_FALSE(first->TryHoldAlone());
+  EXPECT_FALSE(second->TryHoldAlone());
   // A refused try still holds the folder shared: the other copy is still not alone.
-  EXPECT_FALSE(first->HoldAlone());
+  EXPECT_FALSE(first->TryHoldAlone());
   second.reset();
-  EXPECT_TRUE(first->HoldAlone());
+  EXPECT_TRUE(first->TryHoldAlone());
   EXPECT_TRUE(first->Share().ok());
   auto third = OpenOrFail(app_);
   ASSERT_NE(third, nullptr);
-  EXPECT_FALSE(first->HoldAlone());
+  EXPECT_FALSE(first->TryHoldAlone());
 }
 
 TEST_F(PageFolderContract, ACopyStartingWhileAnotherHoldsTheFolderAloneWaitsForIt) {
   auto leaving = OpenOrFail(app_);
   ASSERT_NE(leaving, nullptr);
-  ASSERT_TRUE(leaving->HoldAlone());
+  ASSERT_TRUE(leaving->TryHoldAlone());
   std::atomic<bool> let_go{false};
   std::atomic<bool> opened_before_let_go{false};
   std::atomic<bool> returned{false};
@@ -201,7 +201,7 @@ TEST_F(PageFolderContract, ACopyStartingWhileAnotherHoldsTheFolderAloneWaitsForI
   EXPECT_TRUE(waited) << "the starting copy never found the folder held";
   ASSERT_TRUE(started.ok()) << started.message();
   EXPECT_FALSE(opened_before_let_go);
-  EXPECT_TRUE(starting->HoldAlone());
+  EXPECT_TRUE(starting->TryHoldAlone());
 }
 
 TEST_F(PageFolderContract, PrivateFolderIsMadeWhenMissingAndGoesWhenEmpty) {
@@ -210,7 +210,7 @@ TEST_F(PageFolderContract, PrivateFolderIsMadeWhenMissingAndGoesWhenEmpty) {
   ASSERT_NE(folder, nullptr);
   EXPECT_TRUE(IsPrivate(made));
   ASSERT_TRUE(folder->Write("1.htm", SidePanelBytes()).ok());
-  ASSERT_TRUE(folder->HoldAlone());
+  ASSERT_TRUE(folder->TryHoldAlone());
   folder->RemoveIfEmpty();  // not empty: stays
   EXPECT_THAT(Listing(made), ElementsAre("1.htm"));
   ASSERT_TRUE(folder->Remove("1.htm").ok());
@@ -221,7 +221,7 @@ TEST_F(PageFolderContract, PrivateFolderIsMadeWhenMissingAndGoesWhenEmpty) {
   // The application folder is never taken away.
   auto app = OpenOrFail(app_);
   ASSERT_NE(app, nullptr);
-  ASSERT_TRUE(app->HoldAlone());
+  ASSERT_TRUE(app->TryHoldAlone());
   app->RemoveIfEmpty();
   app.reset();
   EXPECT_TRUE(fs::is_directory(app_));

@@ -183,7 +183,7 @@ TEST(PosixPageFolderTest, APrivateFolderDeletedWhileACopyWaitedIsMadeAgainForIt)
   const fs::path private_folder = dir.path() / "plqcalc";
   auto leaving = Opened(private_folder, FolderKind::kPrivate);
   ASSERT_NE(leaving, nullptr);
-  ASSERT_TRUE(leaving->HoldAlone());
+  ASSERT_TRUE(leaving->TryHoldAlone());
   std::unique_ptr<PageFolder> starting;
   Status started = Status::Ok();
   std::atomic<bool> returned{false};

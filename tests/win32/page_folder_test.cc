@@ -82,10 +82,10 @@ TEST(WindowsPageFolderTest, TheLockFileIsHiddenWhileHeldAndGoesWithTheLastCopy) 
   ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
   EXPECT_NE(attributes & FILE_ATTRIBUTE_HIDDEN, 0u);
   // Not alone: the lock file stays for the other copy.
-  EXPECT_FALSE(first->HoldAlone());
+  EXPECT_FALSE(first->TryHoldAlone());
   first.reset();
   EXPECT_THAT(Entries(dir.path()), ElementsAre(".plqcalc.lock"));
-  ASSERT_TRUE(second->HoldAlone());
+  ASSERT_TRUE(second->TryHoldAlone());
   second.reset();
   EXPECT_THAT(Entries(dir.path()), IsEmpty());
 }
@@ -95,7 +95,7 @@ TEST(WindowsPageFolderTest, ALockFileLeftByACopyThatDiedIsTakenOver) {
   WriteFile(dir.path() / ".plqcalc.lock", ToBytes(""));
   auto folder = Opened(dir.path());
   ASSERT_NE(folder, nullptr);
-  EXPECT_TRUE(folder->HoldAlone());
+  EXPECT_TRUE(folder->TryHoldAlone());
   folder.reset();
   EXPECT_THAT(Entries(dir.path()), IsEmpty());
 }
