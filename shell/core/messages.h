@@ -59,6 +59,8 @@ inline constexpr char kIsALink[] = "这是一个链接，不是文件夹";
 inline constexpr char kNotAFolder[] = "这不是文件夹";
 inline constexpr char kOwnedByAnother[] = "文件夹属于其他用户";
 inline constexpr char kOthersCanWrite[] = "其他用户也可以改动这个文件夹中的文件";
+// The pages could be written there, but a path that long cannot be opened to show them.
+inline constexpr char kPathTooLong[] = "路径太长，其中的网页文件无法打开";
 
 }  // namespace messages
 }  // namespace plq

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -130,6 +131,17 @@ Status PageFolder::Open(const std::string& path, FolderKind kind,
     FolderFacts facts;
     facts.found = FolderFacts::Found::kBadPath;
     return CheckFolderFacts(kind, facts);
+  }
+  // The files are written relative to the open folder, but a pane opens its page by the whole
+  // path, which the kernel refuses from PATH_MAX bytes on (ENAMETOOLONG): such a folder takes the
+  // pages and never shows them (measured: an XDG_RUNTIME_DIR of 4,084 bytes gave two failure
+  // boxes). It is passed over before anything is made in it.
+  for (const PageEntry& page : kPages) {
+    if (PagePath(path, page).size() >= PATH_MAX) {
+      FolderFacts facts;
+      facts.found = FolderFacts::Found::kTooLong;
+      return CheckFolderFacts(kind, facts);
+    }
   }
   // The folder and the name it has in its parent; a trailing "/" names the same folder.
   std::string trimmed = path;
