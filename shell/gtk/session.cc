@@ -33,7 +33,11 @@ XIOErrorHandler gdk_io_error_handler = nullptr;
 
 void OnSignalReceived(int signal_number) {
   if (received_signal != 0) {
-    // The first one has not ended the program: the event loop is stuck. This one acts at once.
+    // The first one has not ended the program yet: the event loop is stuck, or has not come
+    // round to it (a log-out's SIGTERM and SIGHUP come together; `timeout` signals the program,
+    // then its group). This one ends it at once, and first takes the pages away as a crash does,
+    // whatever the loop has done of that (measured: SIGTERM then SIGHUP left them 6 times in 6).
+    RemovePagesAfterCrash();
     std::signal(signal_number, SIG_DFL);
     std::raise(signal_number);
     return;
@@ -85,7 +89,9 @@ SessionWatch::SessionWatch(GdkDisplay* display, std::function<void(bool)> on_end
     struct sigaction action = {};
     action.sa_handler = OnSignalReceived;
     action.sa_flags = SA_RESTART;
+    // One handler at a time: two signals at once must not both pass for the first.
     sigemptyset(&action.sa_mask);
+    for (int signal_number : kSignals) sigaddset(&action.sa_mask, signal_number);
     for (int signal_number : kSignals) sigaction(signal_number, &action, nullptr);
   }
   struct sigaction crash = {};

@@ -164,6 +164,31 @@ def scenario_signals(options):
             check(not left, f"{name}: files left behind: {left}")
 
 
+def scenario_signals_at_once(options):
+    """Two signals that come together end the program with its pages taken away, run after run:
+    a log-out stops the session with SIGTERM and then SIGHUP, `timeout` signals the program and
+    then its group. The second one never skips what the first one began."""
+    cases = [  # (who sends them, first, second, the second to the whole group)
+        ("log-out", signal.SIGTERM, signal.SIGHUP, False),
+        ("timeout", signal.SIGTERM, signal.SIGTERM, True),
+        ("twice", signal.SIGTERM, signal.SIGTERM, False),
+    ]
+    with plqsession.xvfb() as display:
+        for name, first, second, to_group in cases:
+            for run in range(2):
+                with Sandbox(options) as sandbox:
+                    with start(sandbox, display) as app:
+                        app.wait_ready()
+                        app.process.send_signal(first)
+                        (os.killpg if to_group else os.kill)(app.process.pid, second)
+                        status = app.wait_exit(10)
+                        check(status in (-first, -second), f"{name}: exit status {status}")
+                        check(pages_in(sandbox.app_dir) == [], f"{name}, run {run}: pages left")
+                        check(sandbox.browser_starts() == [], f"{name}: browser started")
+                        poll(lambda: not app.group_alive(), 10, "the WebKit processes to end")
+                    check_gone(app, sandbox)
+
+
 def scenario_display_lost(options):
     """The X server ending under the program (the session is over, or it crashed) removes the
     pages before the program ends, and leaves no process of it."""
@@ -544,6 +569,7 @@ def scenario_full_disk(options):
 
 SCENARIOS = {
     "signals": scenario_signals,
+    "signals_at_once": scenario_signals_at_once,
     "display_lost": scenario_display_lost,
     "copies": scenario_copies,
     "page_file_removed": scenario_page_file_removed,
