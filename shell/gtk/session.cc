@@ -9,6 +9,7 @@
 #include <gdk/gdkwayland.h>
 #include <gdk/gdkx.h>
 #include <glib-unix.h>
+#include <jsc/jsc.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -24,6 +25,9 @@ constexpr int kSignals[] = {SIGTERM, SIGHUP, SIGINT};
 // at its very start), a failed GLib check's breakpoint, a bad memory access.
 constexpr int kCrashSignals[] = {SIGABRT, SIGTRAP, SIGSEGV, SIGBUS, SIGILL, SIGFPE};
 struct sigaction previous_crash_actions[NSIG];
+// The crash handler's own stack: RemovePagesAfterCrash needs little, and what the handler from
+// before does on it (the default, or a sanitizer's report) fits too.
+alignas(16) char alternate_stack[64 * 1024];
 
 int signal_pipe[2] = {-1, -1};
 volatile sig_atomic_t received_signal = 0;
@@ -94,9 +98,25 @@ SessionWatch::SessionWatch(GdkDisplay* display, std::function<void(bool)> on_end
     for (int signal_number : kSignals) sigaddset(&action.sa_mask, signal_number);
     for (int signal_number : kSignals) sigaction(signal_number, &action, nullptr);
   }
+  // A fault on an exhausted stack leaves the kernel no room for the handler's frame there: it
+  // then ends the program at once, pages and all (measured: a page that made the program recurse
+  // through nested loops). The handler runs on a stack of its own, the sanitizer's where it has
+  // set one up for this thread already.
+  stack_t current = {};
+  if (sigaltstack(nullptr, &current) == 0 && (current.ss_flags & SS_DISABLE) != 0) {
+    stack_t own = {};
+    own.ss_sp = alternate_stack;
+    own.ss_size = sizeof alternate_stack;
+    alternate_stack_set_ = sigaltstack(&own, nullptr) == 0;
+  }
+  // JavaScriptCore puts a fault handler of its own in front (without SA_ONSTACK, chaining to
+  // ours) when it first starts in this process, for the panes' script results. Started here
+  // first, it leaves the front to ours (this process runs no page's script: nothing of
+  // JavaScriptCore's faults here on purpose).
+  g_object_unref(jsc_context_new());
   struct sigaction crash = {};
   crash.sa_sigaction = OnCrash;
-  crash.sa_flags = SA_SIGINFO | SA_NODEFER;
+  crash.sa_flags = SA_SIGINFO | SA_NODEFER | SA_ONSTACK;
   sigemptyset(&crash.sa_mask);
   for (int signal_number : kCrashSignals) {
     sigaction(signal_number, &crash, &previous_crash_actions[signal_number]);
@@ -116,6 +136,11 @@ SessionWatch::SessionWatch(GdkDisplay* display, std::function<void(bool)> on_end
 SessionWatch::~SessionWatch() {
   for (int signal_number : kCrashSignals) {
     sigaction(signal_number, &previous_crash_actions[signal_number], nullptr);
+  }
+  if (alternate_stack_set_) {
+    stack_t none = {};
+    none.ss_flags = SS_DISABLE;
+    sigaltstack(&none, nullptr);
   }
   if (gdk_io_error_handler != nullptr) XSetIOErrorHandler(gdk_io_error_handler);
   display_lost_callback = nullptr;

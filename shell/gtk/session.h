@@ -32,6 +32,7 @@ class SessionWatch {
   std::function<void(bool)> on_end_;
   guint signal_source_ = 0;
   guint display_source_ = 0;
+  bool alternate_stack_set_ = false;
 };
 
 }  // namespace plq::gtk

@@ -9,7 +9,9 @@ lost, nothing is left behind (files or processes) and nothing hangs.
 """
 
 import contextlib
+import ctypes
 import http.server
+import itertools
 import os
 import resource
 import shutil
@@ -187,6 +189,56 @@ def scenario_signals_at_once(options):
                         check(sandbox.browser_starts() == [], f"{name}: browser started")
                         poll(lambda: not app.group_alive(), 10, "the WebKit processes to end")
                     check_gone(app, sandbox)
+
+
+def exhaust_stack(pid):
+    """Leaves the program's main thread with no stack, as a runaway recursion does: its stack
+    pointer moved to an address that is never mapped (below mmap_min_addr), so that what it does
+    next faults and the kernel finds no room for a handler's frame there. Through ptrace (x86-64:
+    rsp is the 20th of user_regs_struct's 27 registers)."""
+    if os.uname().machine != "x86_64":
+        return "the stack pointer is moved on x86-64 only"
+    libc = ctypes.CDLL(None, use_errno=True)
+    libc.ptrace.argtypes = [ctypes.c_long, ctypes.c_long, ctypes.c_void_p, ctypes.c_void_p]
+    seize, interrupt, get_registers, set_registers, detach = 0x4206, 0x4207, 12, 13, 17
+    if libc.ptrace(seize, pid, None, None) != 0:
+        return f"ptrace: {os.strerror(ctypes.get_errno())}"
+    libc.ptrace(interrupt, pid, None, None)
+    os.waitpid(pid, 0x40000000)  # __WALL: the stop
+    registers = (ctypes.c_ulonglong * 27)()
+    libc.ptrace(get_registers, pid, None, ctypes.byref(registers))
+    registers[19] = 0x8000
+    libc.ptrace(set_registers, pid, None, ctypes.byref(registers))
+    libc.ptrace(detach, pid, None, None)
+    return None
+
+
+def scenario_stack_overflow(options):
+    """A fault on an exhausted stack still takes the page files away: the crash handler has a
+    stack of its own."""
+    with Sandbox(options) as sandbox, plqsession.xvfb() as display:
+        with start(sandbox, display) as app:
+            app.wait_ready()
+            missing = exhaust_stack(app.process.pid)
+            if missing:
+                print(f"skipped: {missing}")
+                sys.exit(77)
+            # The main thread faults once it wakes: pointer moves over the window wake it.
+            x, y, _, _ = test_app.window_geometry(display, app.xid)
+            points = itertools.cycle([(x + 100, y + 200), (x + 300, y + 200)])
+
+            def faulted():
+                if app.process.poll() is not None:
+                    return True
+                xdotool(display, "mousemove", *map(str, next(points)))
+                return False
+
+            poll(faulted, 10, "the program to fault")
+            status = app.wait_exit(10)
+            check(status != 0, f"exit status {status}")
+            check(pages_in(sandbox.app_dir) == [], f"pages left behind (exit status {status})")
+            poll(lambda: not app.group_alive(), 10, "the WebKit processes to end")
+        check_gone(app, sandbox)
 
 
 def scenario_display_lost(options):
@@ -570,6 +622,7 @@ def scenario_full_disk(options):
 SCENARIOS = {
     "signals": scenario_signals,
     "signals_at_once": scenario_signals_at_once,
+    "stack_overflow": scenario_stack_overflow,
     "display_lost": scenario_display_lost,
     "copies": scenario_copies,
     "page_file_removed": scenario_page_file_removed,
