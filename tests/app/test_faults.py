@@ -12,6 +12,7 @@ import contextlib
 import ctypes
 import http.server
 import itertools
+import json
 import os
 import resource
 import shutil
@@ -30,6 +31,7 @@ from test_app import (EXIT_PAGE, PAGE_NAMES, Sandbox, answer_message_box,  # noq
                       plqsession, poll, wait_message_box, xdotool)
 
 LEFTOVER = "plqclear.htm.0123456789abcdef.tmp"
+BOX_LINE = "plqcalc: message-box "
 
 
 def start(sandbox, display, preexec=None, **env_changes):
@@ -93,17 +95,20 @@ def show_failure_box(display, app, artefacts):
     test_app.click(display, entries[0])
 
 
+def message_boxes(display):
+    """The message boxes of the program: the windows titled with the caption that belong to
+    another (the main window belongs to none)."""
+    found = []
+    for xid in caption_windows(display, None):
+        with contextlib.suppress(subprocess.CalledProcessError):
+            if "window id" in test_app.xprop(display, xid, "WM_TRANSIENT_FOR"):
+                found.append(xid)
+    return found
+
+
 def message_box(display):
-    """The message box of the program, once it shows: the window titled with the caption that
-    belongs to another (the main window belongs to none)."""
-    def boxes():
-        found = []
-        for xid in caption_windows(display, None):
-            with contextlib.suppress(subprocess.CalledProcessError):
-                if "window id" in test_app.xprop(display, xid, "WM_TRANSIENT_FOR"):
-                    found.append(xid)
-        return found
-    return poll(boxes, 30, "a message box")[0]
+    """The message box of the program, once it shows."""
+    return poll(lambda: message_boxes(display), 30, "a message box")[0]
 
 
 def close_and_check(display, app, sandbox, pages_folder=None):
@@ -290,39 +295,164 @@ def scenario_copies(options):
         check_gone(survivor, sandbox)
 
 
+@contextlib.contextmanager
+def removed_on_arrival(folder, names):
+    """Removes each page of `names` from `folder` as soon as it is in place, before a pane reads
+    it (as another program might)."""
+    stop, watching = threading.Event(), threading.Event()
+
+    def remove():
+        left = set(names)
+        with plqsession.FolderWatch(folder) as watch:
+            watching.set()
+            while left and not stop.is_set():
+                for kind, name in watch.read():
+                    if kind == "moved_to" and name in left:
+                        left.discard(name)
+                        with contextlib.suppress(FileNotFoundError):
+                            os.remove(os.path.join(folder, name))
+                time.sleep(0.001)
+
+    remover = threading.Thread(target=remove, daemon=True)
+    remover.start()
+    watching.wait(10)
+    try:
+        yield
+    finally:
+        stop.set()
+        remover.join(5)
+
+
 def scenario_page_file_removed(options):
     """A page file that is gone when the pane loads it (another program removed it) is reported
     in a message box, not shown as a silent error page, and the program goes on."""
     with Sandbox(options) as sandbox, plqsession.xvfb() as display:
-        stop = threading.Event()
-
-        def remove_the_calculator_page():
-            # Removes the page as soon as it is in place, before the pane reads it.
-            with plqsession.FolderWatch(sandbox.app_dir) as watch:
-                while not stop.is_set():
-                    if ("moved_to", PAGE_NAMES[0]) in watch.read():
-                        with contextlib.suppress(FileNotFoundError):
-                            os.remove(os.path.join(sandbox.app_dir, PAGE_NAMES[0]))
-                        return
-                    time.sleep(0.001)
-
-        remover = threading.Thread(target=remove_the_calculator_page, daemon=True)
-        remover.start()
-        time.sleep(0.2)
-        try:
-            with start(sandbox, display) as app:
-                box = message_box(display)
-                plqsession.screenshot(display, box,
-                                      os.path.join(options.artefacts, "faults-missing-page.png"))
-                main = [xid for xid in caption_windows(display, None) if xid != box][0]
-                answer_message_box(display, main, box)
-                check(app.process.poll() is None, "the program ended with the message")
-                app.xid = main
-                close_and_check(display, app, sandbox)
-        finally:
-            stop.set()
-            remover.join(5)
+        with removed_on_arrival(sandbox.app_dir, PAGE_NAMES[:1]), start(sandbox, display) as app:
+            box = message_box(display)
+            plqsession.screenshot(display, box,
+                                  os.path.join(options.artefacts, "faults-missing-page.png"))
+            main = [xid for xid in caption_windows(display, None) if xid != box][0]
+            answer_message_box(display, main, box)
+            check(app.process.poll() is None, "the program ended with the message")
+            app.xid = main
+            close_and_check(display, app, sandbox)
         check_gone(app, sandbox)
+
+
+def box_text(app, holding, timeout=30):
+    """The text of the program's message box once it holds every string of `holding`, as the
+    program reports each box it opens or adds to."""
+    deadline, after = time.monotonic() + timeout, 0
+    while True:
+        entry = app.wait_line(BOX_LINE, max(0.1, deadline - time.monotonic()), after=after)
+        after = app.seen.index(entry) + 1
+        text = json.loads(entry[1][len(BOX_LINE):])
+        if all(part in text for part in holding):
+            return text
+
+
+def scenario_message_boxes(options):
+    """One message box at a time, whatever asks: failures that come while a box is open join its
+    text, and the window's close request while a box is open closes the box, then the window."""
+    with Sandbox(options) as sandbox, plqsession.xvfb() as display:
+        with removed_on_arrival(sandbox.app_dir, PAGE_NAMES), start(sandbox, display) as app:
+            box_text(app, [os.path.join(sandbox.app_dir, name) for name in PAGE_NAMES])
+            shown = message_boxes(display)
+            check(len(shown) == 1, f"{len(shown)} message boxes for two failures")
+            main = [xid for xid in caption_windows(display, None) if xid != shown[0]][0]
+            answer_message_box(display, main, shown[0])
+            check(message_boxes(display) == [], "another box was left behind the first")
+            app.xid = main
+            close_and_check(display, app, sandbox)
+        check_gone(app, sandbox)
+
+    cases = [  # (what is open when the user closes the window, whether a browser can start)
+        ("alert", True),
+        ("failure box", False),
+    ]
+    for showing, browser in cases:
+        with Sandbox(options) as sandbox, plqsession.xvfb() as display:
+            with start(sandbox, display, **({} if browser else
+                                             {"PATH": sandbox.make("empty")})) as app:
+                app.wait_ready()
+                if showing == "alert":
+                    show_alert(display, app)
+                else:
+                    show_failure_box(display, app, options.artefacts)
+                wait_message_box(display, app.xid, f"the {showing}")
+                app.close(display)
+                if not browser:
+                    # The close could not start the browser either: a box of its own, after.
+                    box_text(app, [EXIT_PAGE])
+                    answer_message_box(display, app.xid,
+                                       wait_message_box(display, app.xid, "at close"))
+                check(app.wait_exit(10) == 0, f"{showing}: exit status {app.process.returncode}")
+                check(pages_in(sandbox.app_dir) == [], f"{showing}: the pages stayed")
+                check(sandbox.browser_starts() == ([[EXIT_PAGE]] if browser else []),
+                      f"{showing}: at close {sandbox.browser_starts()}")
+                poll(lambda: not app.group_alive(), 10, "the WebKit processes to end")
+            left = [p for p in sandbox.files_left() if p != "empty"]
+            check(not left, f"{showing}: files left behind: {left}")
+
+
+def long_folder(parent, length, owner):
+    """A folder of `length` bytes made below `parent` in names of 255 bytes (the most a name may
+    have), each given to `owner` (uid, gid)."""
+    path = parent
+    while len(path) + 1 + 255 < length:
+        path = os.path.join(path, "r" * 255)
+        os.mkdir(path)
+        os.chown(path, *owner)
+    path = os.path.join(path, "r" * (length - len(path) - 1))
+    os.mkdir(path)
+    os.chown(path, *owner)
+    return path
+
+
+def scenario_long_folder_path(options):
+    """A private folder whose page files' paths are too long to open ($XDG_RUNTIME_DIR of 4,084
+    bytes) is passed over for the next one; where no folder is left, the message box that says
+    so fits on the screen, long paths and its button with them."""
+    pages = expected_pages(options)
+    for cache_usable in (True, False):
+        user = None if cache_usable else test_app.run_as_other_user()
+        with Sandbox(options, user=user) as sandbox, plqsession.xvfb() as display:
+            owner = (os.stat(sandbox.runtime).st_uid, os.stat(sandbox.runtime).st_gid)
+            runtime = long_folder(sandbox.runtime, 4084, owner)
+            changes = {"XDG_RUNTIME_DIR": runtime}
+            if cache_usable:
+                os.chmod(sandbox.app_dir, 0o777)  # others could change it: not used
+            else:
+                if user is None:
+                    os.chmod(sandbox.app_dir, 0o555)
+                changes["XDG_CACHE_HOME"] = sandbox.make("locked", 0o555)
+            with start(sandbox, display, **changes) as app:
+                if cache_usable:
+                    app.wait_ready()
+                    folder = os.path.join(sandbox.cache, "plqcalc")
+                    check_pages_written(folder, pages)
+                    close_and_check(display, app, sandbox, folder)
+                else:
+                    text = box_text(app, [os.path.join(runtime, "plqcalc")])
+                    box = wait_message_box(display, None, "saying no folder can be used")
+                    plqsession.screenshot(display, box,
+                                          os.path.join(options.artefacts, "faults-long-path.png"))
+                    x, y, width, height = test_app.window_geometry(display, box)
+                    screen = plqsession.SCREEN
+                    check(x >= 0 and y >= 0 and x + width <= screen[0] and y + height <= screen[1],
+                          f"a box of {width} x {height} at {x},{y} on a {screen} screen for a "
+                          f"text of {len(text)} characters")
+                    answer_message_box(display, None, box)
+                    check(app.wait_exit(10) == 1, f"exit status {app.process.returncode}")
+                    poll(lambda: not app.group_alive(), 10, "the WebKit processes to end")
+            # (dconf's marker is the session's, not ours.)
+            left = [name for name in os.listdir(runtime) if name != "dconf"]
+            check(not left, f"left in the long folder: {left}")
+            os.chmod(sandbox.app_dir, 0o755)
+            left = [p for p in sandbox.files_left()
+                    if p not in ("locked", os.path.join("home", ".cache"))
+                    and not p.startswith(os.path.join("runtime", "r"))]
+            check(not left, f"files left behind: {left}")
 
 
 def scenario_web_process_crash(options):
@@ -626,6 +756,8 @@ SCENARIOS = {
     "display_lost": scenario_display_lost,
     "copies": scenario_copies,
     "page_file_removed": scenario_page_file_removed,
+    "message_boxes": scenario_message_boxes,
+    "long_folder_path": scenario_long_folder_path,
     "web_process_crash": scenario_web_process_crash,
     "program_crash": scenario_program_crash,
     "widget": scenario_widget,
