@@ -49,6 +49,10 @@ std::string CannotShowPage(const std::string& path, const std::string& detail);
 std::string CalculatorKeepsFailing(const std::string& detail);
 // The program cannot start at all (no window, no display...).
 std::string CannotStart(const std::string& detail);
+// A limit set on the program that is below what it needs and cannot be raised (then it cannot
+// start): the number of files it may have open, the memory (address space, in MiB) it may use.
+std::string TooFewFiles(unsigned long long limit, unsigned long long needed);
+std::string TooLittleMemory(unsigned long long limit_mib, unsigned long long needed_mib);
 
 // Why a folder is not used for the page files.
 inline constexpr char kEmptyPath[] = "路径为空";

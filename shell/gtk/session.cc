@@ -2,7 +2,8 @@
 // second signal must still act while the first waits for a stuck loop), and the display's
 // connection watched for its end: an X IO error handler before GDK's own (which ends the process
 // at once) and a hang-up watch on the connection, at a priority above GDK's events, so that it
-// runs before GDK notices and ends the process (Wayland has no error handler to hook).
+// runs before GDK notices and ends the process (Wayland has no error handler to hook). The
+// limits a session sets on the program (getrlimit, setrlimit) are seen to before GTK starts.
 #include "shell/gtk/session.h"
 
 #include <fcntl.h>
@@ -10,11 +11,13 @@
 #include <gdk/gdkx.h>
 #include <glib-unix.h>
 #include <jsc/jsc.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <utility>
 
+#include "shell/core/messages.h"
 #include "shell/gtk/crash_cleanup.h"
 
 namespace plq::gtk {
@@ -79,7 +82,45 @@ int ConnectionFd(GdkDisplay* display) {
   return -1;
 }
 
+// What the program needs of each limit (the program, its network process and a web process
+// share each one):
+// - open files: the program had 23 open, its WebKit processes 16 and 19, the sandbox's D-Bus
+//   proxy 14 (and each connection the side panel's widget opens takes one more); with 16 or 20,
+//   GLib or WebKit ended the program when a pipe or socket pair failed, with 24 the calculator
+//   never showed, with 32 it did. 256 leaves room, a quarter of the usual 1024.
+// - address space: JavaScriptCore ended the program at 5 GiB and less; it started with 5.5 GiB.
+//   8 GiB leaves room for the pages' scripts.
+struct Need {
+  int resource;
+  rlim_t amount;
+  rlim_t unit;  // of the amount in the message
+  std::string (*missing)(unsigned long long limit, unsigned long long needed);
+};
+constexpr rlim_t kMib = rlim_t{1024} * 1024;
+const Need kNeeds[] = {
+    {RLIMIT_NOFILE, 256, 1, messages::TooFewFiles},
+    {RLIMIT_AS, 8192 * kMib, kMib, messages::TooLittleMemory},
+};
+
 }  // namespace
+
+std::string RaiseLimits() {
+  std::string missing;
+  for (const Need& need : kNeeds) {
+    rlimit limit;
+    if (getrlimit(need.resource, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY ||
+        limit.rlim_cur >= need.amount) {
+      continue;
+    }
+    if (limit.rlim_max == RLIM_INFINITY || limit.rlim_max >= need.amount) {
+      const rlimit raised = {need.amount, limit.rlim_max};
+      if (setrlimit(need.resource, &raised) == 0) continue;
+    }
+    if (!missing.empty()) missing += "\n";
+    missing += need.missing(limit.rlim_cur / need.unit, need.amount / need.unit);
+  }
+  return missing;
+}
 
 SessionWatch::SessionWatch(GdkDisplay* display, std::function<void(bool)> on_end)
     : on_end_(std::move(on_end)) {

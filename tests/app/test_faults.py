@@ -715,6 +715,45 @@ def scenario_file_size_limit(options):
         check(not left, f"files left behind: {left}")
 
 
+def check_limit(options, which, low, name):
+    """A limit too low for the program (`low` as `ulimit` sets it, soft and hard) is named in a
+    box (`name`, the ulimit option), and the program ends with a failure, leaving nothing. The
+    same soft limit under a higher hard one is raised, and the program works."""
+    cases = [  # (soft limit, hard limit, whether the program works)
+        (low, low, False),
+        (low, resource.getrlimit(which)[1], True),
+    ]
+    for soft, hard, works in cases:
+        with Sandbox(options) as sandbox, plqsession.xvfb() as display:
+            with start(sandbox, display,
+                       preexec=lambda: resource.setrlimit(which, (soft, hard))) as app:
+                if works:
+                    test_app.check_ready(app.wait_ready(), set())
+                    close_and_check(display, app, sandbox)
+                else:
+                    box_text(app, [name])
+                    answer_message_box(display, None,
+                                       wait_message_box(display, None, "saying what is missing"))
+                    check(app.wait_exit(10) == 1, f"{name}: exit status {app.process.returncode}")
+                    check(sandbox.browser_starts() == [], f"started {sandbox.browser_starts()}")
+                    poll(lambda: not app.group_alive(), 10, "the WebKit processes to end")
+            check_gone(app, sandbox)
+
+
+def scenario_file_limit(options):
+    """`ulimit -n 16`: too few open files for WebKit."""
+    check_limit(options, resource.RLIMIT_NOFILE, 16, "ulimit -n")
+
+
+def scenario_memory_limit(options):
+    """`ulimit -v` of 4 GiB: too little address space for JavaScriptCore."""
+    with open(options.app, "rb") as file:
+        if b"libasan.so" in file.read():
+            print("skipped: AddressSanitizer cannot start under an address-space limit")
+            sys.exit(77)
+    check_limit(options, resource.RLIMIT_AS, 4 << 30, "ulimit -v")
+
+
 @contextlib.contextmanager
 def full_file_system(folder, program):
     """`folder` as a small file system holding `program`, filled up."""
@@ -765,6 +804,8 @@ SCENARIOS = {
     "foreign_folder": scenario_foreign_folder,
     "odd_folder_names": scenario_odd_folder_names,
     "file_size_limit": scenario_file_size_limit,
+    "file_limit": scenario_file_limit,
+    "memory_limit": scenario_memory_limit,
     "full_disk": scenario_full_disk,
 }
 
