@@ -410,26 +410,33 @@ def long_folder(parent, length, owner):
 
 
 def scenario_long_folder_path(options):
-    """A private folder whose page files' paths are too long to open ($XDG_RUNTIME_DIR of 4,084
-    bytes) is passed over for the next one; where no folder is left, the message box that says
-    so fits on the screen, long paths and its button with them."""
+    """Long private folders: one whose page files' paths are too long to open ($XDG_RUNTIME_DIR
+    of 4,084 bytes) is passed over for the next one; where no folder is left, the message box that
+    says so fits on the screen, long paths and its button with them. A runtime folder too long
+    for the sandbox's sockets (100 bytes) still holds the pages."""
     pages = expected_pages(options)
-    for cache_usable in (True, False):
-        user = None if cache_usable else test_app.run_as_other_user()
+    cases = [  # (length of $XDG_RUNTIME_DIR, where the pages go: None when nowhere)
+        (100, "runtime"),
+        (4084, "cache"),
+        (4084, None),
+    ]
+    for length, where in cases:
+        user = test_app.run_as_other_user() if where is None else None
         with Sandbox(options, user=user) as sandbox, plqsession.xvfb() as display:
             owner = (os.stat(sandbox.runtime).st_uid, os.stat(sandbox.runtime).st_gid)
-            runtime = long_folder(sandbox.runtime, 4084, owner)
+            runtime = long_folder(sandbox.runtime, length, owner)
             changes = {"XDG_RUNTIME_DIR": runtime}
-            if cache_usable:
-                os.chmod(sandbox.app_dir, 0o777)  # others could change it: not used
-            else:
+            if where is None:
                 if user is None:
                     os.chmod(sandbox.app_dir, 0o555)
                 changes["XDG_CACHE_HOME"] = sandbox.make("locked", 0o555)
+            else:
+                os.chmod(sandbox.app_dir, 0o777)  # others could change it: not used
             with start(sandbox, display, **changes) as app:
-                if cache_usable:
+                if where is not None:
                     app.wait_ready()
-                    folder = os.path.join(sandbox.cache, "plqcalc")
+                    folder = os.path.join(runtime if where == "runtime" else sandbox.cache,
+                                          "plqcalc")
                     check_pages_written(folder, pages)
                     close_and_check(display, app, sandbox, folder)
                 else:
@@ -447,12 +454,12 @@ def scenario_long_folder_path(options):
                     poll(lambda: not app.group_alive(), 10, "the WebKit processes to end")
             # (dconf's marker is the session's, not ours.)
             left = [name for name in os.listdir(runtime) if name != "dconf"]
-            check(not left, f"left in the long folder: {left}")
+            check(not left, f"{length}: left in the runtime folder: {left}")
             os.chmod(sandbox.app_dir, 0o755)
             left = [p for p in sandbox.files_left()
                     if p not in ("locked", os.path.join("home", ".cache"))
                     and not p.startswith(os.path.join("runtime", "r"))]
-            check(not left, f"files left behind: {left}")
+            check(not left, f"{length}: files left behind: {left}")
 
 
 def scenario_web_process_crash(options):
