@@ -45,6 +45,7 @@ void OnSignalReceived(int signal_number) {
     // then its group). This one ends it at once, and first takes the pages away as a crash does,
     // whatever the loop has done of that (measured: SIGTERM then SIGHUP left them 6 times in 6).
     RemovePagesAfterCrash();
+    RemoveSandboxSocketAfterCrash();
     std::signal(signal_number, SIG_DFL);
     std::raise(signal_number);
     return;
@@ -57,6 +58,7 @@ void OnSignalReceived(int signal_number) {
 
 void OnCrash(int signal_number, siginfo_t* info, void*) {
   RemovePagesAfterCrash();
+  RemoveSandboxSocketAfterCrash();
   sigaction(signal_number, &previous_crash_actions[signal_number], nullptr);
   // A fault happens again as the instruction runs again, now met by the handler from before (a
   // sanitizer's, or the default); anything raised or sent is raised again. A breakpoint always
