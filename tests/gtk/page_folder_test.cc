@@ -195,9 +195,9 @@ TEST(PosixPageFolderTest, FolderWhosePagesCouldNotBeOpenedByTheirPathIsPassedOve
   const struct {
     size_t page_path;     // the length of the calculator page's path
     const char* refusal;  // nullptr: used
-  } cases[] = {{PATH_MAX - 1, nullptr},
+  } cases[] = {{PATH_MAX + 20, messages::kPathTooLong},
                {PATH_MAX, messages::kPathTooLong},
-               {PATH_MAX + 20, messages::kPathTooLong}};
+               {PATH_MAX - 1, nullptr}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.page_path);
     const size_t name = c.page_path - parent.size() - 1 - std::strlen("/plqclear.htm");
@@ -212,9 +212,6 @@ TEST(PosixPageFolderTest, FolderWhosePagesCouldNotBeOpenedByTheirPathIsPassedOve
     ASSERT_TRUE(status.ok()) << status.message();
     ASSERT_TRUE(folder->Write("plqclear.htm", CalculatorBytes()).ok());
     EXPECT_TRUE(std::ifstream(path / "plqclear.htm").good()) << "the page cannot be opened";
-    ASSERT_TRUE(folder->HoldAlone());
-    EXPECT_TRUE(folder->Remove("plqclear.htm").ok());
-    folder->RemoveIfEmpty();
   }
 }
 
