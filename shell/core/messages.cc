@@ -50,4 +50,14 @@ std::string CannotStart(const std::string& detail) {
   return WithDetail("排卵期计算器无法启动。", detail);
 }
 
+std::string TooFewFiles(unsigned long long limit, unsigned long long needed) {
+  return "系统允许本程序同时打开的文件数太少（ulimit -n）：上限为 " + std::to_string(limit) +
+         "，至少需要 " + std::to_string(needed) + "。";
+}
+
+std::string TooLittleMemory(unsigned long long limit_mib, unsigned long long needed_mib) {
+  return "系统允许本程序使用的内存地址空间太小（ulimit -v）：上限为 " + std::to_string(limit_mib) +
+         " MB，至少需要 " + std::to_string(needed_mib) + " MB。";
+}
+
 }  // namespace plq::messages

@@ -53,6 +53,10 @@ std::string CannotShowPage(const std::string& path, const std::string& detail);
 std::string CalculatorKeepsFailing(const std::string& detail);
 // The program cannot start at all (no window, no display...).
 std::string CannotStart(const std::string& detail);
+// A limit set on the program that is below what it needs and cannot be raised (then it cannot
+// start): the number of files it may have open, the memory (address space, in MiB) it may use.
+std::string TooFewFiles(unsigned long long limit, unsigned long long needed);
+std::string TooLittleMemory(unsigned long long limit_mib, unsigned long long needed_mib);
 
 // Why a folder is not used for the page files.
 inline constexpr char kEmptyPath[] = "路径为空";
@@ -63,6 +67,8 @@ inline constexpr char kIsALink[] = "这是一个链接，不是文件夹";
 inline constexpr char kNotAFolder[] = "这不是文件夹";
 inline constexpr char kOwnedByAnother[] = "文件夹属于其他用户";
 inline constexpr char kOthersCanWrite[] = "其他用户也可以改动这个文件夹中的文件";
+// The pages could be written there, but a path that long cannot be opened to show them.
+inline constexpr char kPathTooLong[] = "路径太长，其中的网页文件无法打开";
 
 }  // namespace messages
 }  // namespace plq

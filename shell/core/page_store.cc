@@ -94,6 +94,8 @@ Status CheckFolderFacts(FolderKind kind, const FolderFacts& facts) {
       return Status::Failure(messages::kNotAFolder);
     case Found::kBadPath:
       return Status::Failure(messages::kBadPath);
+    case Found::kTooLong:
+      return Status::Failure(messages::kPathTooLong);
     case Found::kFolder:
       break;
   }

@@ -67,6 +67,7 @@ struct FolderFacts {
     kLink,     // a symbolic link, junction or other reparse point
     kOther,    // a file or anything else that is no folder
     kBadPath,  // a text that names no folder here (relative, not UTF-8, ...)
+    kTooLong,  // a folder whose page files' paths are longer than the browser can open
   };
   enum class Owner {
     kUser,           // the user running the program

@@ -66,4 +66,22 @@ void ReportContextMenu(const std::vector<std::string>& entries) {
   std::fflush(stdout);
 }
 
+void ReportMessageBox(const std::string& text) {
+  if (!ReportEnabled()) return;
+  std::string json = "\"";
+  for (const char c : text) {
+    if (c == '"' || c == '\\') {
+      json += {'\\', c};
+    } else if (static_cast<unsigned char>(c) < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+      json += escaped;
+    } else {
+      json += c;
+    }
+  }
+  std::fprintf(stdout, "plqcalc: message-box %s\"\n", json.c_str());
+  std::fflush(stdout);
+}
+
 }  // namespace plq::gtk::diagnostics

@@ -7,6 +7,9 @@
 //   plqcalc: side-panel-loaded
 // and one each time a pane's context menu is asked for, with the entries it offers (none: no menu)
 //   plqcalc: context-menu 剪切 复制 ...
+// and one whenever a message box opens or its text grows, with the box's whole text as a JSON
+// string
+//   plqcalc: message-box "..."
 // so that they wait for these lines instead of guessing with sleeps.
 #ifndef PLQ_SHELL_GTK_DIAGNOSTICS_H_
 #define PLQ_SHELL_GTK_DIAGNOSTICS_H_
@@ -27,6 +30,7 @@ bool ReportEnabled();
 void ReportCalculatorPainted(WebKitWebView* view, GtkWidget* window);
 void ReportSidePanelLoaded();
 void ReportContextMenu(const std::vector<std::string>& entries);
+void ReportMessageBox(const std::string& text);
 
 }  // namespace plq::gtk::diagnostics
 

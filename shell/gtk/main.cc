@@ -36,6 +36,17 @@ int main(int argc, char** argv) {
   std::signal(SIGXFSZ, SIG_IGN);
   // The window's X11 class and Wayland app_id: docks match them with the desktop entry.
   g_set_prgname(plq::kApplicationId);
+  const std::string missing = plq::gtk::RaiseLimits();
+  if (!missing.empty()) {
+    // GTK alone still runs within these limits, WebKit does not: nothing of it starts.
+    if (!gtk_init_check(&argc, &argv)) {
+      std::fprintf(stderr, "%s\n", plq::messages::CannotStart(missing).c_str());
+      return 1;
+    }
+    plq::gtk::MessageBoxes boxes;
+    boxes.Run(nullptr, plq::messages::CannotStart(missing), GTK_MESSAGE_ERROR);
+    return 1;
+  }
   // Runs while GTK starts: the verdict is needed only when the window's web context is made.
   plq::gtk::SandboxCheck sandbox_check;
   // Arguments GTK does not know are left alone and ignored: the program takes none of its own.

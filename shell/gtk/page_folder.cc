@@ -9,8 +9,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -108,6 +110,9 @@ struct CrashRecord {
   int page_count = 0;
 };
 CrashRecord crash_record;
+// Whether crash_record may be read. Cleared while it changes: a second signal (session.cc) may
+// come at any moment, also while the folder is being let go.
+std::atomic<bool> crash_record_ready{false};
 
 void Copy(char* target, size_t size, const std::string& text) {
   const size_t length = std::min(size - 1, text.size());
@@ -118,6 +123,7 @@ void Copy(char* target, size_t size, const std::string& text) {
 }  // namespace
 
 void RemovePagesAfterCrash() {
+  if (!crash_record_ready.load()) return;
   const CrashRecord& record = crash_record;
   if (record.folder == nullptr || flock(record.fd, LOCK_EX | LOCK_NB) != 0) return;
   for (int i = 0; i < record.page_count; ++i) unlinkat(record.fd, record.pages[i], 0);
@@ -130,6 +136,17 @@ Status PageFolder::Open(const std::string& path, FolderKind kind,
     FolderFacts facts;
     facts.found = FolderFacts::Found::kBadPath;
     return CheckFolderFacts(kind, facts);
+  }
+  // The files are written relative to the open folder, but a pane opens its page by the whole
+  // path, which the kernel refuses from PATH_MAX bytes on (ENAMETOOLONG): such a folder takes the
+  // pages and never shows them (measured: an XDG_RUNTIME_DIR of 4,084 bytes gave two failure
+  // boxes). It is passed over before anything is made in it.
+  for (const PageEntry& page : kPages) {
+    if (PagePath(path, page).size() >= PATH_MAX) {
+      FolderFacts facts;
+      facts.found = FolderFacts::Found::kTooLong;
+      return CheckFolderFacts(kind, facts);
+    }
   }
   // The folder and the name it has in its parent; a trailing "/" names the same folder.
   std::string trimmed = path;
@@ -201,7 +218,10 @@ Status PageFolder::Open(const std::string& path, FolderKind kind,
 }
 
 PageFolder::~PageFolder() {
-  if (crash_record.folder == this) crash_record = CrashRecord();
+  if (crash_record.folder == this) {
+    crash_record_ready = false;
+    crash_record = CrashRecord();
+  }
   close(fd_);  // drops the lock
   if (parent_fd_ >= 0) close(parent_fd_);
 }
@@ -255,6 +275,7 @@ Status PageFolder::Write(const std::string& name, const Bytes& bytes) {
 }
 
 void PageFolder::NoteForCrash(const std::string& name) {
+  crash_record_ready = false;
   CrashRecord& record = crash_record;
   if (record.folder != this) {
     record = CrashRecord();
@@ -262,11 +283,13 @@ void PageFolder::NoteForCrash(const std::string& name) {
     record.parent_fd = kind_ == FolderKind::kPrivate ? parent_fd_ : -1;
     Copy(record.name, sizeof record.name, name_);
   }
-  for (int i = 0; i < record.page_count; ++i) {
-    if (name == record.pages[i]) return;
+  bool known = false;
+  for (int i = 0; i < record.page_count; ++i) known = known || name == record.pages[i];
+  if (!known && record.page_count < 2) {
+    Copy(record.pages[record.page_count++], sizeof record.pages[0], name);
   }
-  if (record.page_count < 2) Copy(record.pages[record.page_count++], sizeof record.pages[0], name);
   record.folder = this;
+  crash_record_ready = true;
 }
 
 Status PageFolder::Remove(const std::string& name) {

@@ -20,7 +20,8 @@ namespace plq::gtk {
 class PageFolder final : public plq::PageFolder {
  public:
   // Opens `path` as plq::Folders::Open describes. A private folder is made (mode 0700) when it is
-  // missing and its parent exists; one of the user's own is narrowed to mode 0700.
+  // missing and its parent exists; one of the user's own is narrowed to mode 0700. A folder whose
+  // page paths would reach PATH_MAX is refused: a pane could not open them.
   static Status Open(const std::string& path, FolderKind kind, std::unique_ptr<PageFolder>* folder);
 
   ~PageFolder() override;

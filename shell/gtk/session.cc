@@ -2,18 +2,22 @@
 // second signal must still act while the first waits for a stuck loop), and the display's
 // connection watched for its end: an X IO error handler before GDK's own (which ends the process
 // at once) and a hang-up watch on the connection, at a priority above GDK's events, so that it
-// runs before GDK notices and ends the process (Wayland has no error handler to hook).
+// runs before GDK notices and ends the process (Wayland has no error handler to hook). The
+// limits a session sets on the program (getrlimit, setrlimit) are seen to before GTK starts.
 #include "shell/gtk/session.h"
 
 #include <fcntl.h>
 #include <gdk/gdkwayland.h>
 #include <gdk/gdkx.h>
 #include <glib-unix.h>
+#include <jsc/jsc.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <utility>
 
+#include "shell/core/messages.h"
 #include "shell/gtk/crash_cleanup.h"
 
 namespace plq::gtk {
@@ -24,6 +28,9 @@ constexpr int kSignals[] = {SIGTERM, SIGHUP, SIGINT};
 // at its very start), a failed GLib check's breakpoint, a bad memory access.
 constexpr int kCrashSignals[] = {SIGABRT, SIGTRAP, SIGSEGV, SIGBUS, SIGILL, SIGFPE};
 struct sigaction previous_crash_actions[NSIG];
+// The crash handler's own stack: RemovePagesAfterCrash needs little, and what the handler from
+// before does on it (the default, or a sanitizer's report) fits too.
+alignas(16) char alternate_stack[64 * 1024];
 
 int signal_pipe[2] = {-1, -1};
 volatile sig_atomic_t received_signal = 0;
@@ -33,7 +40,12 @@ XIOErrorHandler gdk_io_error_handler = nullptr;
 
 void OnSignalReceived(int signal_number) {
   if (received_signal != 0) {
-    // The first one has not ended the program: the event loop is stuck. This one acts at once.
+    // The first one has not ended the program yet: the event loop is stuck, or has not come
+    // round to it (a log-out's SIGTERM and SIGHUP come together; `timeout` signals the program,
+    // then its group). This one ends it at once, and first takes the pages away as a crash does,
+    // whatever the loop has done of that (measured: SIGTERM then SIGHUP left them 6 times in 6).
+    RemovePagesAfterCrash();
+    RemoveSandboxSocketAfterCrash();
     std::signal(signal_number, SIG_DFL);
     std::raise(signal_number);
     return;
@@ -46,6 +58,7 @@ void OnSignalReceived(int signal_number) {
 
 void OnCrash(int signal_number, siginfo_t* info, void*) {
   RemovePagesAfterCrash();
+  RemoveSandboxSocketAfterCrash();
   sigaction(signal_number, &previous_crash_actions[signal_number], nullptr);
   // A fault happens again as the instruction runs again, now met by the handler from before (a
   // sanitizer's, or the default); anything raised or sent is raised again. A breakpoint always
@@ -71,7 +84,45 @@ int ConnectionFd(GdkDisplay* display) {
   return -1;
 }
 
+// What the program needs of each limit (the program, its network process and a web process
+// share each one):
+// - open files: the program had 23 open, its WebKit processes 16 and 19, the sandbox's D-Bus
+//   proxy 14 (and each connection the side panel's widget opens takes one more); with 16 or 20,
+//   GLib or WebKit ended the program when a pipe or socket pair failed, with 24 the calculator
+//   never showed, with 32 it did. 256 leaves room, a quarter of the usual 1024.
+// - address space: JavaScriptCore ended the program at 5 GiB and less; it started with 5.5 GiB.
+//   8 GiB leaves room for the pages' scripts.
+struct Need {
+  int resource;
+  rlim_t amount;
+  rlim_t unit;  // of the amount in the message
+  std::string (*missing)(unsigned long long limit, unsigned long long needed);
+};
+constexpr rlim_t kMib = rlim_t{1024} * 1024;
+const Need kNeeds[] = {
+    {RLIMIT_NOFILE, 256, 1, messages::TooFewFiles},
+    {RLIMIT_AS, 8192 * kMib, kMib, messages::TooLittleMemory},
+};
+
 }  // namespace
+
+std::string RaiseLimits() {
+  std::string missing;
+  for (const Need& need : kNeeds) {
+    rlimit limit;
+    if (getrlimit(need.resource, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY ||
+        limit.rlim_cur >= need.amount) {
+      continue;
+    }
+    if (limit.rlim_max == RLIM_INFINITY || limit.rlim_max >= need.amount) {
+      const rlimit raised = {need.amount, limit.rlim_max};
+      if (setrlimit(need.resource, &raised) == 0) continue;
+    }
+    if (!missing.empty()) missing += "\n";
+    missing += need.missing(limit.rlim_cur / need.unit, need.amount / need.unit);
+  }
+  return missing;
+}
 
 SessionWatch::SessionWatch(GdkDisplay* display, std::function<void(bool)> on_end)
     : on_end_(std::move(on_end)) {
@@ -85,12 +136,30 @@ SessionWatch::SessionWatch(GdkDisplay* display, std::function<void(bool)> on_end
     struct sigaction action = {};
     action.sa_handler = OnSignalReceived;
     action.sa_flags = SA_RESTART;
+    // One handler at a time: two signals at once must not both pass for the first.
     sigemptyset(&action.sa_mask);
+    for (int signal_number : kSignals) sigaddset(&action.sa_mask, signal_number);
     for (int signal_number : kSignals) sigaction(signal_number, &action, nullptr);
   }
+  // A fault on an exhausted stack leaves the kernel no room for the handler's frame there: it
+  // then ends the program at once, pages and all (measured: a page that made the program recurse
+  // through nested loops). The handler runs on a stack of its own, the sanitizer's where it has
+  // set one up for this thread already.
+  stack_t current = {};
+  if (sigaltstack(nullptr, &current) == 0 && (current.ss_flags & SS_DISABLE) != 0) {
+    stack_t own = {};
+    own.ss_sp = alternate_stack;
+    own.ss_size = sizeof alternate_stack;
+    alternate_stack_set_ = sigaltstack(&own, nullptr) == 0;
+  }
+  // JavaScriptCore puts a fault handler of its own in front (without SA_ONSTACK, chaining to
+  // ours) when it first starts in this process, for the panes' script results. Started here
+  // first, it leaves the front to ours (this process runs no page's script: nothing of
+  // JavaScriptCore's faults here on purpose).
+  g_object_unref(jsc_context_new());
   struct sigaction crash = {};
   crash.sa_sigaction = OnCrash;
-  crash.sa_flags = SA_SIGINFO | SA_NODEFER;
+  crash.sa_flags = SA_SIGINFO | SA_NODEFER | SA_ONSTACK;
   sigemptyset(&crash.sa_mask);
   for (int signal_number : kCrashSignals) {
     sigaction(signal_number, &crash, &previous_crash_actions[signal_number]);
@@ -110,6 +179,11 @@ SessionWatch::SessionWatch(GdkDisplay* display, std::function<void(bool)> on_end
 SessionWatch::~SessionWatch() {
   for (int signal_number : kCrashSignals) {
     sigaction(signal_number, &previous_crash_actions[signal_number], nullptr);
+  }
+  if (alternate_stack_set_) {
+    stack_t none = {};
+    none.ss_flags = SS_DISABLE;
+    sigaltstack(&none, nullptr);
   }
   if (gdk_io_error_handler != nullptr) XSetIOErrorHandler(gdk_io_error_handler);
   display_lost_callback = nullptr;

@@ -10,8 +10,15 @@
 #include <gdk/gdk.h>
 
 #include <functional>
+#include <string>
 
 namespace plq::gtk {
+
+// Sees that the limits set on the program (ulimit) leave it what it needs, before GTK and
+// WebKit start: both end the program when they run out (SIGABRT, with no word). A soft limit
+// below the need is raised to it where the hard limit allows. Returns what is still missing as
+// a sentence for the user (messages.h), empty when nothing is.
+std::string RaiseLimits();
 
 class SessionWatch {
  public:
@@ -32,6 +39,7 @@ class SessionWatch {
   std::function<void(bool)> on_end_;
   guint signal_source_ = 0;
   guint display_source_ = 0;
+  bool alternate_stack_set_ = false;
 };
 
 }  // namespace plq::gtk

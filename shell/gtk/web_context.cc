@@ -9,10 +9,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <set>
 #include <string>
+
+#include "shell/gtk/crash_cleanup.h"
 
 namespace plq::gtk {
 namespace {
@@ -43,7 +46,15 @@ bool IsDeadSocket(const std::string& path) {
   return refused;
 }
 
+// The program's own proxy socket, for RemoveSandboxSocketAfterCrash: a socket's path fits.
+char own_socket_path[sizeof(sockaddr_un::sun_path)] = {};
+std::atomic<bool> own_socket_known{false};
+
 }  // namespace
+
+void RemoveSandboxSocketAfterCrash() {
+  if (own_socket_known.load()) unlink(own_socket_path);
+}
 
 SandboxCheck::SandboxCheck() {
   // Set, WebKit runs without its sandbox whatever the program asks: that is no sandbox either.
@@ -53,6 +64,14 @@ SandboxCheck::SandboxCheck() {
   // or, with XDG_RUNTIME_DIR unset, write into ~/.cache.
   const char* runtime = g_getenv("XDG_RUNTIME_DIR");
   if (runtime == nullptr || !g_file_test(runtime, G_FILE_TEST_IS_DIR)) return;
+  // WebKit's D-Bus proxies listen at <runtime folder>/webkitgtk/bus-proxy-XXXXXX (and
+  // a11y-proxy-XXXXXX), and a socket's path has room for 107 bytes: below a longer runtime folder
+  // a proxy failed, bwrap with it, and WebKit ended the program (measured: 80 bytes started, 85
+  // did not).
+  if (std::strlen(runtime) + std::strlen("/webkitgtk/a11y-proxy-XXXXXX") >=
+      sizeof(sockaddr_un::sun_path)) {
+    return;
+  }
   // WebKit hands bwrap its arguments in a memfd, which a file-size limit cuts short: under
   // `ulimit -f 1` WebKit ended the program (g_error "Failed to write memfd"). The arguments are
   // a few KiB; 1 MiB leaves room.
@@ -120,6 +139,7 @@ WebContext::WebContext(bool sandboxed) : sandboxed_(sandboxed) {
 WebContext::~WebContext() {
   g_object_unref(context_);
   if (!sandboxed_) return;
+  own_socket_known = false;
   RemoveSandboxLeftovers();
   // No new web process starts any more; those running use the proxy through the connections
   // they have. (The emptied folder is WebKit's, shared by the session's programs: it stays.)
@@ -152,6 +172,12 @@ void WebContext::RemoveSandboxLeftovers() {
   for (const std::string& name : ProxySockets()) {
     if (own_proxy_sockets_.empty() && proxy_sockets_before_.count(name) == 0) {
       own_proxy_sockets_.push_back(name);
+      const std::string path = ProxyFolder() + "/" + name;
+      if (path.size() < sizeof own_socket_path) {
+        path.copy(static_cast<char*>(own_socket_path), path.size());
+        own_socket_path[path.size()] = '\0';
+        own_socket_known = true;
+      }
     } else if (IsDeadSocket(ProxyFolder() + "/" + name)) {
       g_remove((ProxyFolder() + "/" + name).c_str());
     }

@@ -9,7 +9,10 @@ lost, nothing is left behind (files or processes) and nothing hangs.
 """
 
 import contextlib
+import ctypes
+import errno
 import http.server
+import json
 import os
 import resource
 import shutil
@@ -28,6 +31,7 @@ from test_app import (EXIT_PAGE, PAGE_NAMES, Sandbox, answer_message_box,  # noq
                       plqsession, poll, wait_message_box, xdotool)
 
 LEFTOVER = "plqclear.htm.0123456789abcdef.tmp"
+BOX_LINE = "plqcalc: message-box "
 
 
 def start(sandbox, display, preexec=None, **env_changes):
@@ -91,17 +95,15 @@ def show_failure_box(display, app, artefacts):
     test_app.click(display, entries[0])
 
 
-def message_box(display):
-    """The message box of the program, once it shows: the window titled with the caption that
-    belongs to another (the main window belongs to none)."""
-    def boxes():
-        found = []
-        for xid in caption_windows(display, None):
-            with contextlib.suppress(subprocess.CalledProcessError):
-                if "window id" in test_app.xprop(display, xid, "WM_TRANSIENT_FOR"):
-                    found.append(xid)
-        return found
-    return poll(boxes, 30, "a message box")[0]
+def message_boxes(display):
+    """The message boxes of the program: the windows titled with the caption that belong to
+    another (the main window belongs to none)."""
+    found = []
+    for xid in caption_windows(display, None):
+        with contextlib.suppress(subprocess.CalledProcessError):
+            if "window id" in test_app.xprop(display, xid, "WM_TRANSIENT_FOR"):
+                found.append(xid)
+    return found
 
 
 def close_and_check(display, app, sandbox, pages_folder=None):
@@ -115,18 +117,26 @@ def close_and_check(display, app, sandbox, pages_folder=None):
 
 def scenario_signals(options):
     """A log-out's SIGTERM, a closed terminal's SIGHUP and Ctrl+C's SIGINT remove the pages and
-    end the program, also while a message box or the page's alert is open. They are not the user
-    closing the window: no browser starts."""
-    cases = [  # (signal, what is open, sent to the whole process group as a terminal does)
-        (signal.SIGTERM, None, False),
-        (signal.SIGTERM, "message box", False),
-        (signal.SIGTERM, "alert", False),
-        (signal.SIGHUP, "message box", False),
-        (signal.SIGINT, "alert", True),
-        (signal.SIGTERM, "start-up failure", False),
+    end the program, also while a message box or the page's alert is open, and also when a second
+    signal comes at once, run after run. They are not the user closing the window: no browser
+    starts."""
+    cases = [  # (signal, what is open, sent to the whole process group as a terminal does,
+        #          a second signal sent at once and whether to the group)
+        (signal.SIGTERM, None, False, None),
+        (signal.SIGTERM, "message box", False, None),
+        (signal.SIGTERM, "alert", False, None),
+        (signal.SIGHUP, "message box", False, None),
+        (signal.SIGINT, "alert", True, None),
+        (signal.SIGTERM, "start-up failure", False, None),
+        # A log-out stops the session with SIGTERM, then SIGHUP; `timeout` signals the program,
+        # then its group.
+        *[(signal.SIGTERM, None, False, (signal.SIGHUP, False))] * 3,
+        *[(signal.SIGTERM, None, False, (signal.SIGTERM, True))] * 2,
+        (signal.SIGTERM, None, False, (signal.SIGTERM, False)),
     ]
-    for number, showing, to_group in cases:
+    for number, showing, to_group, then in cases:
         name = f"{signal.Signals(number).name} with {showing or 'nothing'} open"
+        name += f", then {signal.Signals(then[0]).name}" if then else ""
         user = test_app.run_as_other_user() if showing == "start-up failure" else None
         with Sandbox(options, user=user) as sandbox, plqsession.xvfb() as display:
             changes = {}
@@ -149,19 +159,56 @@ def scenario_signals(options):
                         show_alert(display, app)
                         wait_message_box(display, app.xid, f"before {name}")
                 sent = time.monotonic()
-                if to_group:
-                    os.killpg(app.process.pid, number)
-                else:
-                    app.process.send_signal(number)
+                (os.killpg if to_group else os.kill)(app.process.pid, number)
+                if then:
+                    (os.killpg if then[1] else os.kill)(app.process.pid, then[0])
                 status = app.wait_exit(10)
                 print(f"{name}: ended {time.monotonic() - sent:.2f} s after the signal")
-                check(status == -number, f"{name}: exit status {status}")
+                check(status in (-number, -(then or [number])[0]), f"{name}: exit status {status}")
                 check(pages_in(sandbox.app_dir) == [], f"{name}: pages left")
                 check(sandbox.browser_starts() == [], f"{name}: started {sandbox.browser_starts()}")
                 poll(lambda: not app.group_alive(), 10, "the WebKit processes to end")
             os.chmod(sandbox.app_dir, 0o755)
             left = [p for p in sandbox.files_left() if p not in ("empty", "locked")]
             check(not left, f"{name}: files left behind: {left}")
+
+
+def exhaust_stack(pid):
+    """Leaves the program's main thread with no stack, as a runaway recursion does: through
+    ptrace (x86-64's user_regs_struct: rax is the 11th of 27, rsp the 20th), its stack pointer at
+    an address never mapped and the wait it is in cut short, so that it faults at once with no
+    room there for a handler's frame. Returns why it cannot, or None."""
+    if os.uname().machine != "x86_64":
+        return "the stack is taken on x86-64 only"
+    libc = ctypes.CDLL(None, use_errno=True)
+    libc.ptrace.argtypes = [ctypes.c_long] * 2 + [ctypes.c_void_p] * 2
+    if libc.ptrace(0x4206, pid, None, None) != 0:  # PTRACE_SEIZE
+        return f"ptrace: {os.strerror(ctypes.get_errno())}"
+    libc.ptrace(0x4207, pid, None, None)  # PTRACE_INTERRUPT
+    os.waitpid(pid, 0x40000000)  # __WALL
+    registers = (ctypes.c_ulonglong * 27)()
+    libc.ptrace(12, pid, None, ctypes.byref(registers))  # PTRACE_GETREGS
+    registers[10], registers[19] = 2**64 - errno.EINTR, 0x8000
+    libc.ptrace(13, pid, None, ctypes.byref(registers))  # PTRACE_SETREGS
+    libc.ptrace(17, pid, None, None)  # PTRACE_DETACH
+    return None
+
+
+def scenario_stack_overflow(options):
+    """A fault on an exhausted stack still takes the page files away: the crash handler has a
+    stack of its own."""
+    with Sandbox(options) as sandbox, plqsession.xvfb() as display:
+        with start(sandbox, display) as app:
+            app.wait_ready()
+            missing = exhaust_stack(app.process.pid)
+            if missing:
+                print(f"skipped: {missing}")
+                sys.exit(77)
+            status = app.wait_exit(10)
+            check(status != 0 and pages_in(sandbox.app_dir) == [],
+                  f"pages left behind (exit status {status})")
+            poll(lambda: not app.group_alive(), 10, "the WebKit processes to end")
+        check_gone(app, sandbox)
 
 
 def scenario_display_lost(options):
@@ -214,31 +261,38 @@ def scenario_copies(options):
 
 
 def scenario_page_file_removed(options):
-    """A page file that is gone when the pane loads it (another program removed it) is reported
-    in a message box, not shown as a silent error page, and the program goes on."""
+    """Page files that are gone when the panes load them (another program removed them) are
+    reported in one message box, not shown as silent error pages, and the program goes on."""
     with Sandbox(options) as sandbox, plqsession.xvfb() as display:
         stop = threading.Event()
 
-        def remove_the_calculator_page():
-            # Removes the page as soon as it is in place, before the pane reads it.
+        def remove_the_pages():
+            # Removes each page as soon as it is in place, before its pane reads it.
+            left = set(PAGE_NAMES)
             with plqsession.FolderWatch(sandbox.app_dir) as watch:
-                while not stop.is_set():
-                    if ("moved_to", PAGE_NAMES[0]) in watch.read():
-                        with contextlib.suppress(FileNotFoundError):
-                            os.remove(os.path.join(sandbox.app_dir, PAGE_NAMES[0]))
-                        return
+                while left and not stop.is_set():
+                    for kind, name in watch.read():
+                        if kind == "moved_to" and name in left:
+                            left.discard(name)
+                            with contextlib.suppress(FileNotFoundError):
+                                os.remove(os.path.join(sandbox.app_dir, name))
                     time.sleep(0.001)
 
-        remover = threading.Thread(target=remove_the_calculator_page, daemon=True)
+        remover = threading.Thread(target=remove_the_pages, daemon=True)
         remover.start()
         time.sleep(0.2)
         try:
             with start(sandbox, display) as app:
-                box = message_box(display)
+                # Both failures in one box: the second never opens a box over the first.
+                box_text(app, [os.path.join(sandbox.app_dir, name) for name in PAGE_NAMES])
+                boxes = poll(lambda: message_boxes(display), 30, "the message box")
+                check(len(boxes) == 1, f"{len(boxes)} message boxes for two failures")
+                box = boxes[0]
                 plqsession.screenshot(display, box,
                                       os.path.join(options.artefacts, "faults-missing-page.png"))
                 main = [xid for xid in caption_windows(display, None) if xid != box][0]
                 answer_message_box(display, main, box)
+                check(message_boxes(display) == [], "a box was left behind the first")
                 check(app.process.poll() is None, "the program ended with the message")
                 app.xid = main
                 close_and_check(display, app, sandbox)
@@ -246,6 +300,91 @@ def scenario_page_file_removed(options):
             stop.set()
             remover.join(5)
         check_gone(app, sandbox)
+
+
+def box_text(app, holding, timeout=30):
+    """The text of the program's message box once it holds every string of `holding`, as the
+    program reports each box it opens or adds to."""
+    deadline, after = time.monotonic() + timeout, 0
+    while True:
+        entry = app.wait_line(BOX_LINE, max(0.1, deadline - time.monotonic()), after=after)
+        after = app.seen.index(entry) + 1
+        text = json.loads(entry[1][len(BOX_LINE):])
+        if all(part in text for part in holding):
+            return text
+
+
+def scenario_close_with_box_open(options):
+    """The user's close request while a message box (the page's alert) is open closes the box,
+    then the window, as usual."""
+    with Sandbox(options) as sandbox, plqsession.xvfb() as display:
+        with start(sandbox, display) as app:
+            app.wait_ready()
+            show_alert(display, app)
+            wait_message_box(display, app.xid, "of the alert")
+            close_and_check(display, app, sandbox)
+        check_gone(app, sandbox)
+
+
+def long_folder(parent, length, owner):
+    """A folder of `length` bytes below `parent`, in names of 255 bytes (the most a name may
+    have), the last one given to `owner` (uid, gid)."""
+    path = parent
+    while length - len(path) > 256:
+        path += "/" + "r" * 255
+    path += "/" + "r" * (length - len(path) - 1)
+    os.makedirs(path)
+    os.chown(path, *owner)
+    return path
+
+
+def scenario_long_folder_path(options):
+    """A private folder whose page files' paths are too long to open ($XDG_RUNTIME_DIR of 4,084
+    bytes) is passed over for the next one; where none is left, the message box that says so fits
+    on the screen, its button too. A runtime folder too long for the sandbox's sockets (100 bytes)
+    still holds the pages."""
+    pages = expected_pages(options)
+    cases = [  # (length of $XDG_RUNTIME_DIR, the folder the pages go to: None for none)
+        (100, "runtime"),
+        (4084, "cache"),
+        (4084, None),
+    ]
+    for length, where in cases:
+        user = test_app.run_as_other_user() if where is None else None
+        with Sandbox(options, user=user) as sandbox, plqsession.xvfb() as display:
+            info = os.stat(sandbox.runtime)
+            runtime = long_folder(sandbox.runtime, length, (info.st_uid, info.st_gid))
+            changes = {"XDG_RUNTIME_DIR": runtime}
+            if where is None:
+                os.chmod(sandbox.app_dir, 0o555)
+                changes["XDG_CACHE_HOME"] = sandbox.make("locked", 0o555)
+            else:
+                os.chmod(sandbox.app_dir, 0o777)  # others could change it: not used
+            with start(sandbox, display, **changes) as app:
+                if where is not None:
+                    app.wait_ready()
+                    folder = os.path.join({"runtime": runtime, "cache": sandbox.cache}[where],
+                                          "plqcalc")
+                    check_pages_written(folder, pages)
+                    close_and_check(display, app, sandbox, folder)
+                    continue
+                text = box_text(app, [os.path.join(runtime, "plqcalc")])
+                box = wait_message_box(display, None, "saying no folder can be used")
+                plqsession.screenshot(display, box,
+                                      os.path.join(options.artefacts, "faults-long-path.png"))
+                x, y, width, height = test_app.window_geometry(display, box)
+                check(x >= 0 and y >= 0 and x + width <= plqsession.SCREEN[0] and
+                      y + height <= plqsession.SCREEN[1],
+                      f"a box of {width} x {height} at {x},{y} for {len(text)} characters")
+                answer_message_box(display, None, box)
+                check(app.wait_exit(10) == 1, f"exit status {app.process.returncode}")
+                poll(lambda: not app.group_alive(), 10, "the WebKit processes to end")
+            os.chmod(sandbox.app_dir, 0o755)
+            # (dconf's marker is the session's, not ours.)
+            left = [p for p in sandbox.files_left() + os.listdir(runtime)
+                    if p not in ("locked", "dconf", os.path.join("home", ".cache"))
+                    and not p.startswith(os.path.join("runtime", "r"))]
+            check(not left, f"{length}: files left behind: {left}")
 
 
 def scenario_web_process_crash(options):
@@ -508,6 +647,45 @@ def scenario_file_size_limit(options):
         check(not left, f"files left behind: {left}")
 
 
+def check_limit(options, which, low, name):
+    """A limit too low for the program (`low` as `ulimit` sets it, soft and hard) is named in a
+    box (`name`, the ulimit option), and the program ends with a failure, leaving nothing. The
+    same soft limit under a higher hard one is raised, and the program works."""
+    cases = [  # (soft limit, hard limit, whether the program works)
+        (low, low, False),
+        (low, resource.getrlimit(which)[1], True),
+    ]
+    for soft, hard, works in cases:
+        with Sandbox(options) as sandbox, plqsession.xvfb() as display:
+            with start(sandbox, display,
+                       preexec=lambda: resource.setrlimit(which, (soft, hard))) as app:
+                if works:
+                    test_app.check_ready(app.wait_ready(), set())
+                    close_and_check(display, app, sandbox)
+                else:
+                    box_text(app, [name])
+                    answer_message_box(display, None,
+                                       wait_message_box(display, None, "saying what is missing"))
+                    check(app.wait_exit(10) == 1, f"{name}: exit status {app.process.returncode}")
+                    check(sandbox.browser_starts() == [], f"started {sandbox.browser_starts()}")
+                    poll(lambda: not app.group_alive(), 10, "the WebKit processes to end")
+            check_gone(app, sandbox)
+
+
+def scenario_file_limit(options):
+    """`ulimit -n 16`: too few open files for WebKit."""
+    check_limit(options, resource.RLIMIT_NOFILE, 16, "ulimit -n")
+
+
+def scenario_memory_limit(options):
+    """`ulimit -v` of 4 GiB: too little address space for JavaScriptCore."""
+    with open(options.app, "rb") as file:
+        if b"libasan.so" in file.read():
+            print("skipped: AddressSanitizer cannot start under an address-space limit")
+            sys.exit(77)
+    check_limit(options, resource.RLIMIT_AS, 4 << 30, "ulimit -v")
+
+
 @contextlib.contextmanager
 def full_file_system(folder, program):
     """`folder` as a small file system holding `program`, filled up."""
@@ -544,9 +722,12 @@ def scenario_full_disk(options):
 
 SCENARIOS = {
     "signals": scenario_signals,
+    "stack_overflow": scenario_stack_overflow,
     "display_lost": scenario_display_lost,
     "copies": scenario_copies,
     "page_file_removed": scenario_page_file_removed,
+    "close_with_box_open": scenario_close_with_box_open,
+    "long_folder_path": scenario_long_folder_path,
     "web_process_crash": scenario_web_process_crash,
     "program_crash": scenario_program_crash,
     "widget": scenario_widget,
@@ -554,6 +735,8 @@ SCENARIOS = {
     "foreign_folder": scenario_foreign_folder,
     "odd_folder_names": scenario_odd_folder_names,
     "file_size_limit": scenario_file_size_limit,
+    "file_limit": scenario_file_limit,
+    "memory_limit": scenario_memory_limit,
     "full_disk": scenario_full_disk,
 }
 

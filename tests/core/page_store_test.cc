@@ -152,6 +152,7 @@ TEST(CheckFolderFactsTest, WhichFolderIsRefusedAndWhy) {
       {app, {Found::kLink, Owner::kUser, false}, messages::kIsALink},
       {app, {Found::kOther, Owner::kUser, false}, messages::kNotAFolder},
       {own, {Found::kBadPath, Owner::kUser, false}, messages::kBadPath},
+      {own, {Found::kTooLong, Owner::kUser, false}, messages::kPathTooLong},
   };
   for (const auto& c : cases) {
     const Status status = CheckFolderFacts(c.kind, c.facts);

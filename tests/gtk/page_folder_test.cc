@@ -11,8 +11,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <climits>
 #include <csignal>
+#include <cstring>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -176,6 +180,39 @@ TEST(PosixPageFolderTest, MissingParentOfAPrivateFolderIsNeverMade) {
   EXPECT_EQ(OpenPageFolder((runtime / "plqcalc").string(), FolderKind::kPrivate, &folder).message(),
             messages::kNoSuchFolder);
   EXPECT_THAT(Entries(dir.path()), IsEmpty());
+}
+
+TEST(PosixPageFolderTest, FolderWhosePagesCouldNotBeOpenedByTheirPathIsPassedOver) {
+  TempDir dir;
+  // Folders down to about 3,850 bytes, well below PATH_MAX; a last name then brings the page's
+  // path to each length.
+  std::string parent = dir.text();
+  while (parent.size() < 3850) {
+    parent +=
+        "/" + std::string(std::max<size_t>(1, std::min<size_t>(99, 3850 - parent.size() - 1)), 'd');
+  }
+  fs::create_directories(parent);
+  const struct {
+    size_t page_path;     // the length of the calculator page's path
+    const char* refusal;  // nullptr: used
+  } cases[] = {{PATH_MAX + 20, messages::kPathTooLong},
+               {PATH_MAX, messages::kPathTooLong},
+               {PATH_MAX - 1, nullptr}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.page_path);
+    const size_t name = c.page_path - parent.size() - 1 - std::strlen("/plqclear.htm");
+    const fs::path path = fs::path(parent) / std::string(name, 'p');
+    std::unique_ptr<PageFolder> folder;
+    const Status status = OpenPageFolder(path.string(), FolderKind::kPrivate, &folder);
+    if (c.refusal != nullptr) {
+      EXPECT_EQ(status.message(), c.refusal);
+      EXPECT_THAT(Entries(parent), IsEmpty()) << "made a folder it cannot use";
+      continue;
+    }
+    ASSERT_TRUE(status.ok()) << status.message();
+    ASSERT_TRUE(folder->Write("plqclear.htm", CalculatorBytes()).ok());
+    EXPECT_TRUE(std::ifstream(path / "plqclear.htm").good()) << "the page cannot be opened";
+  }
 }
 
 TEST(PosixPageFolderTest, APrivateFolderDeletedWhileACopyWaitedIsMadeAgainForIt) {
