@@ -15,9 +15,7 @@
 #include <exdispid.h>
 #include <shobjidl.h>
 
-#include <exception>
 #include <type_traits>
-#include <utility>
 
 #include "shell/core/pane_policy.h"
 #include "shell/win32/doc_host.h"
@@ -33,54 +31,10 @@ namespace {
 constexpr GUID kDocHostCommandHandler = {
     0xf38bc242, 0xb950, 0x11d1, {0x89, 0x18, 0x00, 0xc0, 0x4f, 0xc2, 0xc8, 0x36}};
 
-// Runs a listener call from inside the control: no exception may unwind through its frames.
-template <typename Call>
-void Guarded(Call&& call) noexcept {
-  try {
-    std::forward<Call>(call)();
-  } catch (const std::exception& e) {
-    OutputDebugStringA(e.what());
-  } catch (...) {
-    OutputDebugStringA("plqcalc: unknown exception in a pane callback");
-  }
-}
-
 }  // namespace
 
 PaneSite::PaneSite(HWND parent, const RECT& bounds, Trust trust, PaneListener* listener)
     : parent_(parent), bounds_(bounds), trust_(trust), listener_(listener) {}
-
-STDMETHODIMP PaneSite::QueryInterface(REFIID iid, void** object) {
-  if (object == nullptr) return E_POINTER;
-  if (iid == IID_IUnknown || iid == IID_IOleClientSite) {
-    *object = static_cast<IOleClientSite*>(this);
-  } else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceSite) {
-    *object = static_cast<IOleInPlaceSite*>(this);
-  } else if (iid == IID_IOleInPlaceUIWindow || iid == IID_IOleInPlaceFrame) {
-    *object = static_cast<IOleInPlaceFrame*>(this);
-  } else if (iid == __uuidof(IDocHostShowUI)) {
-    *object = static_cast<IDocHostShowUI*>(this);
-  } else if (iid == __uuidof(IOleCommandTarget)) {
-    *object = static_cast<IOleCommandTarget*>(this);
-  } else if (iid == __uuidof(IDocHostUIHandler)) {
-    *object = static_cast<IDocHostUIHandler*>(this);
-  } else if (iid == __uuidof(IServiceProvider)) {
-    *object = static_cast<IServiceProvider*>(this);
-  } else {
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  AddRef();
-  return S_OK;
-}
-
-STDMETHODIMP_(ULONG) PaneSite::AddRef() { return ++references_; }
-
-STDMETHODIMP_(ULONG) PaneSite::Release() {
-  const ULONG left = --references_;
-  if (left == 0) delete this;
-  return left;
-}
 
 // IOleClientSite: the document is never saved or linked.
 STDMETHODIMP PaneSite::SaveObject() { return E_NOTIMPL; }
@@ -156,7 +110,7 @@ STDMETHODIMP PaneSite::ShowMessage(HWND, LPOLESTR text, LPOLESTR, DWORD type, LP
   if (alert && trust_ == Trust::kOwnPage && listener_ != nullptr) {
     PaneListener* listener = listener_;
     const std::wstring message = text != nullptr ? text : L"";
-    Guarded([listener, &message] { listener->Alert(Narrow(message)); });
+    Guarded("alert", [listener, &message] { listener->Alert(Narrow(message)); });
   }
   if (result != nullptr) *result = alert ? IDOK : IDCANCEL;
   return S_OK;
@@ -293,25 +247,6 @@ STDMETHODIMP PaneSite::QueryService(REFGUID service, REFIID iid, void** object) 
   return refusal->QueryInterface(iid, object);
 }
 
-STDMETHODIMP PaneEvents::QueryInterface(REFIID iid, void** object) {
-  if (object == nullptr) return E_POINTER;
-  if (iid == IID_IUnknown || iid == IID_IDispatch || iid == DIID_DWebBrowserEvents2) {
-    *object = static_cast<IDispatch*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) PaneEvents::AddRef() { return ++references_; }
-
-STDMETHODIMP_(ULONG) PaneEvents::Release() {
-  const ULONG left = --references_;
-  if (left == 0) delete this;
-  return left;
-}
-
 STDMETHODIMP PaneEvents::GetTypeInfoCount(UINT* count) {
   if (count == nullptr) return E_POINTER;
   *count = 0;
@@ -400,8 +335,9 @@ void PaneEvents::NewWindow(const VARIANTARG* arguments) {
   const std::string address = TextOf(Deref(arguments[0]));
   PaneListener* listener = listener_;
   if (listener == nullptr) return;
-  Guarded(
-      [listener, &address, user_gesture] { listener->NewWindowRequested(address, user_gesture); });
+  Guarded("new-window", [listener, &address, user_gesture] {
+    listener->NewWindowRequested(address, user_gesture);
+  });
 }
 
 STDMETHODIMP PaneEvents::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* parameters, VARIANT*,
@@ -426,7 +362,7 @@ STDMETHODIMP PaneEvents::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* param
   } else if (id == DISPID_DOCUMENTCOMPLETE && count == 2 && FromTop(arguments[1])) {
     PaneListener* listener = listener_;
     const Pane pane = pane_;
-    Guarded([listener, pane] { listener->PageLoaded(pane); });
+    Guarded("load", [listener, pane] { listener->PageLoaded(pane); });
   } else if (id == DISPID_NAVIGATEERROR && count == 5 && FromTop(arguments[4])) {
     // NavigateError(pDisp, URL, TargetFrameName, StatusCode, Cancel)
     const VARIANT& status = Deref(arguments[1]);
@@ -440,7 +376,7 @@ STDMETHODIMP PaneEvents::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* param
     const VARIANT& url = Deref(arguments[3]);
     PaneListener* listener = listener_;
     const Pane pane = pane_;
-    Guarded([listener, pane, &url, &status] {
+    Guarded("load-failed", [listener, pane, &url, &status] {
       listener->PageLoadFailed(pane, NavigationFailure(url, status));
     });
   }

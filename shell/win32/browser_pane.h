@@ -16,7 +16,6 @@
 #include <windows.h>
 #include <wrl/client.h>
 
-#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,6 +23,7 @@
 #include "shell/core/layout.h"
 #include "shell/core/pane_policy.h"
 #include "shell/core/status.h"
+#include "shell/win32/com_util.h"
 
 namespace plq::win32 {
 
@@ -50,18 +50,11 @@ class PaneListener {
 // IOleCommandTarget (script errors), the host's part of the page's interface
 // (IDocHostUIHandler: menus, drops, keys, look) and the services it offers (IServiceProvider:
 // the download manager).
-class PaneSite final : public IOleClientSite,
-                       public IOleInPlaceSite,
-                       public IOleInPlaceFrame,
-                       public IDocHostShowUI,
-                       public IOleCommandTarget,
-                       public IDocHostUIHandler,
-                       public IServiceProvider {
+class PaneSite final
+    : public ComObject<IOleClientSite, IOleInPlaceSite, IOleInPlaceFrame, IDocHostShowUI,
+                       IOleCommandTarget, IDocHostUIHandler, IServiceProvider> {
  public:
-  // Starts with one reference, which the creator owns.
   PaneSite(HWND parent, const RECT& bounds, Trust trust, PaneListener* listener);
-  PaneSite(const PaneSite&) = delete;
-  PaneSite& operator=(const PaneSite&) = delete;
 
   const RECT& bounds() const { return bounds_; }
   void set_bounds(const RECT& bounds) { bounds_ = bounds; }
@@ -72,11 +65,6 @@ class PaneSite final : public IOleClientSite,
     listener_ = nullptr;
     browser_ = nullptr;
   }
-
-  // IUnknown
-  STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
-  STDMETHODIMP_(ULONG) AddRef() override;
-  STDMETHODIMP_(ULONG) Release() override;
 
   // IOleClientSite
   STDMETHODIMP SaveObject() override;
@@ -150,9 +138,8 @@ class PaneSite final : public IOleClientSite,
   STDMETHODIMP QueryService(REFGUID service, REFIID iid, void** object) override;
 
  private:
-  ~PaneSite() = default;
+  ~PaneSite() override = default;
 
-  std::atomic<ULONG> references_{1};
   HWND parent_;
   RECT bounds_;
   const Trust trust_;
@@ -216,11 +203,9 @@ class BrowserPane {
 // page, frames go where the pane policy lets them. New windows never open in the control: their
 // address goes to the listener (NewWindow3). Downloads are cancelled (FileDownload). Declared
 // here so that its answers can be checked without a page engine.
-class PaneEvents final : public IDispatch {
+class PaneEvents final : public ComObject<DWebBrowserEvents2> {
  public:
   PaneEvents(Pane pane, PaneListener* listener) : pane_(pane), listener_(listener) {}
-  PaneEvents(const PaneEvents&) = delete;
-  PaneEvents& operator=(const PaneEvents&) = delete;
 
   // The control's own object: events whose first argument is another one come from frames.
   void set_top(IUnknown* top) { top_ = top; }
@@ -228,9 +213,7 @@ class PaneEvents final : public IDispatch {
   void ExpectPage(const std::string& address);
   void Detach() { listener_ = nullptr; }
 
-  STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
-  STDMETHODIMP_(ULONG) AddRef() override;
-  STDMETHODIMP_(ULONG) Release() override;
+  // IDispatch, through which the control raises its events
   STDMETHODIMP GetTypeInfoCount(UINT* count) override;
   STDMETHODIMP GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
   STDMETHODIMP GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale,
@@ -239,7 +222,7 @@ class PaneEvents final : public IDispatch {
                       VARIANT* result, EXCEPINFO* exception, UINT* bad_argument) override;
 
  private:
-  ~PaneEvents() = default;
+  ~PaneEvents() override = default;
   bool FromTop(const VARIANT& sender) const;
   // Whether `address` is the pane's own page, in any of its fragments.
   bool IsPage(const std::string& address) const;
@@ -247,7 +230,6 @@ class PaneEvents final : public IDispatch {
   bool MayLoad(bool top_level, const std::string& address);
   void NewWindow(const VARIANTARG* arguments);
 
-  std::atomic<ULONG> references_{1};
   const Pane pane_;
   PaneListener* listener_;
   IUnknown* top_ = nullptr;  // not owned: the pane holds the control longer than this sink
