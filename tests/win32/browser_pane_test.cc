@@ -16,6 +16,8 @@
 
 #include "shell/core/browser_command.h"
 #include "shell/core/form1.h"
+#include "shell/win32/pane_events.h"
+#include "shell/win32/pane_site.h"
 #include "shell/win32/text.h"
 #include "tests/core/fakes.h"
 

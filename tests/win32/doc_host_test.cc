@@ -16,9 +16,9 @@
 #include <utility>
 #include <vector>
 
-#include "shell/win32/browser_pane.h"
 #include "shell/win32/com_util.h"
 #include "shell/win32/feature_controls.h"
+#include "shell/win32/pane_site.h"
 
 namespace plq::win32 {
 namespace {
