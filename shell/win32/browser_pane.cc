@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "shell/core/browser_command.h"
 #include "shell/win32/pane_events.h"
 #include "shell/win32/pane_site.h"
 #include "shell/win32/text.h"
@@ -155,12 +156,15 @@ BrowserPane::~BrowserPane() {
   site_.Reset();
 }
 
-Status BrowserPane::Navigate(const std::wstring& target) {
-  std::unique_ptr<OLECHAR, BstrDeleter> address(SysAllocString(target.c_str()));
+Status BrowserPane::Navigate(const std::string& path) {
+  // As a URL: given the bare path, the control would read a "#" in a folder's name as the start
+  // of a fragment, and "%" as an escape.
+  const std::string url = FileUrl(path);
+  std::unique_ptr<OLECHAR, BstrDeleter> address(SysAllocString(Widen(url).c_str()));
   if (!address) return Status::Failure("SysAllocString: " + HresultText(E_OUTOFMEMORY));
   VARIANT empty;
   VariantInit(&empty);
-  events_->ExpectPage(Narrow(target));
+  events_->ExpectPage(url);
   const HRESULT hr = browser_->Navigate(address.get(), &empty, &empty, &empty, &empty);
   if (FAILED(hr)) return Status::Failure(StepFailure("IWebBrowser2::Navigate", hr));
   return Status::Ok();

@@ -42,8 +42,9 @@ class BrowserPane {
   BrowserPane& operator=(BrowserPane&&) = delete;
   ~BrowserPane();
 
-  // Starts loading `target` (a file URL or an address) and returns without waiting.
-  Status Navigate(const std::wstring& target);
+  // Starts loading the local file `path` (UTF-8, any characters: it becomes a file URL) and
+  // returns without waiting. From then on that page is the only document the pane shows.
+  Status Navigate(const std::string& path);
 
   // Moves the control to `bounds` (client coordinates of its parent).
   Status Place(const RECT& bounds);

@@ -18,7 +18,6 @@
 #include <type_traits>
 #include <utility>
 
-#include "shell/core/browser_command.h"
 #include "shell/core/layout.h"
 #include "shell/core/messages.h"
 #include "shell/win32/com_util.h"
@@ -193,9 +192,7 @@ Status MainWindow::Navigate(Pane pane, const std::string& path) {
   BrowserPane* target = PaneAt(pane);
   if (target == nullptr)
     return Status::Failure("IWebBrowser2::Navigate: " + ErrorText(ERROR_INVALID_HANDLE));
-  // As a URL: given the bare path, the control would read a "#" in a folder's name as the start
-  // of a fragment, and "%" as an escape.
-  return target->Navigate(Widen(FileUrl(path)));
+  return target->Navigate(path);
 }
 
 void MainWindow::Quit() { PostQuitMessage(0); }

@@ -27,7 +27,7 @@ class PaneEvents final : public ComObject<DWebBrowserEvents2> {
 
   // The control's own object: events whose first argument is another one come from frames.
   void set_top(IUnknown* top) { top_ = top; }
-  // The window sends the pane to `address` (a file URL): its one top-level document.
+  // The pane is sent to `address` (its page's file URL): its one top-level document.
   void ExpectPage(const std::string& address);
   void Detach() { listener_ = nullptr; }
 

@@ -375,10 +375,8 @@ TEST_F(BrowserPaneTest, APageFileThatCannotBeLoadedIsReported) {
   auto pane = BrowserPane::Create(parent_, RECT{0, 0, 300, 200}, Pane::kWebBrowser1,
                                   Trust::kOwnPage, listener, &error);
   ASSERT_NE(pane, nullptr) << error;
-  const std::wstring present_url = Widen(FileUrl(Narrow(present.wstring())));
-  const std::wstring missing_url = Widen(FileUrl(Narrow(missing.wstring())));
-  ASSERT_TRUE(pane->Navigate(present_url).ok());
-  ASSERT_TRUE(pane->Navigate(missing_url).ok());
+  ASSERT_TRUE(pane->Navigate(Narrow(present.wstring())).ok());
+  ASSERT_TRUE(pane->Navigate(Narrow(missing.wstring())).ok());
   // The control reports in order; the file that is there is never reported.
   const ULONGLONG deadline = GetTickCount64() + 20000;
   while (listener.failed.empty() && GetTickCount64() < deadline) {
@@ -387,7 +385,7 @@ TEST_F(BrowserPaneTest, APageFileThatCannotBeLoadedIsReported) {
     Sleep(10);
   }
   ASSERT_EQ(listener.failed.size(), 1u);
-  EXPECT_THAT(listener.failed[0], StartsWith("1 " + Narrow(missing_url) + ": "));
+  EXPECT_THAT(listener.failed[0], StartsWith("1 " + FileUrl(Narrow(missing.wstring())) + ": "));
   pane.reset();
 }
 
@@ -397,7 +395,8 @@ TEST_F(BrowserPaneTest, TheControlIsGoneWhenThePaneLetsItGo) {
   auto pane = BrowserPane::Create(parent_, RECT{0, 0, 300, 200}, Pane::kWebBrowser2,
                                   Trust::kForeignContent, listener, &error);
   ASSERT_NE(pane, nullptr) << error;
-  ASSERT_TRUE(pane->Navigate(L"about:blank").ok());
+  testing::TempDir dir;
+  ASSERT_TRUE(pane->Navigate(Narrow((dir.path() / "1.htm").wstring())).ok());
   pane->Focus();
   IWebBrowser2* control = pane->browser();
   control->AddRef();
