@@ -201,12 +201,17 @@ wait_app_end() {
   [ "$status" -eq 0 ] || fail "the program ended with status $status: $(cat "$work/app.out")"
 }
 
-# Like a user: bring the window to the front by its caption, then alt+F4. Waits for the
-# program to end and checks that it ended well.
-close_app() {
+# Like a user: a click on the caption brings the window to the front, where the keys go.
+to_front() {
   # shellcheck disable=SC2046
   click $(probe caption)
-  sleep 0.2
+  run_probe foreground "$(probe hwnd)" || fail "the window did not come to the front"
+}
+
+# Like a user: alt+F4 on the window in front. Waits for the program to end and checks that it
+# ended well.
+close_app() {
+  to_front
   xdotool key alt+F4
   wait_app_end alt+F4
 }
@@ -368,8 +373,7 @@ case $scenario in
     [[ $message == *"$home_page"* ]] || fail "the message does not name the page: $message"
     click_entry 2
     message=$(read_message)
-    # shellcheck disable=SC2046
-    click $(probe caption)
+    to_front
     xdotool key alt+F4
     message=$(read_message)
     echo "closing: $message"
@@ -564,8 +568,7 @@ case $scenario in
       [ "$got" = "focus $1" ] || fail "after $2 the keyboard is in pane ${got#focus }, expected $1"
     }
     expect_focus 1 "the start"
-    # shellcheck disable=SC2046
-    click $(probe caption)
+    to_front
     expect_focus 1 "a click on the caption"
     # The pane that has the keyboard after the keys.
     while read -r pane keys; do
