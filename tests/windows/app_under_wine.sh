@@ -133,6 +133,19 @@ start_app() {
   tr -d '\r' <"$work/probe.raw" >"$work/probe.out"
 }
 
+# Starts copy A ($pid_a, its window $window_a, its Windows process id $windows_pid_a), then copy
+# B ($pid_b, $window_b) from the same folder; `probe` then describes B. The browser's log starts
+# empty.
+start_two_copies() {
+  rm -f "$log"
+  start_app "$app" "$app"
+  pid_a=$app_pid window_a=$(probe hwnd) windows_pid_a=$(probe pid)
+  other_window=$window_a
+  start_app "$app" "$app"
+  pid_b=$app_pid window_b=$(probe hwnd)
+  other_window=
+}
+
 # Runs the probe on the program's window and keeps what it printed for `probe`.
 describe() {
   "$PLQ_WINE_RUN" "$PLQ_PROBE" describe "$1" | tr -d '\r' >"$work/probe.out" ||
@@ -378,10 +391,8 @@ case $scenario in
     message=$(read_message)
     echo "closing: $message"
     [[ $message == *"$exit_page"* ]] || fail "the message does not name the exit page: $message"
-    for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
-    wait "$app_pid" || fail "the program ended with status $?"
-    app_pid=
-    [ ! -s "$log" ] || fail "a browser started: $(cat "$log")"
+    wait_app_end alt+F4
+    expect_no_launch
     expect_no_pages "$app"
     ;;
 
@@ -416,16 +427,7 @@ case $scenario in
     # Two copies from one folder: the first to close leaves the pages to the other, which still
     # shows them; the last one takes the pages and the lock file away. Both orders.
     for first in A B; do
-      rm -f "$log"
-      other_window=
-      start_app "$app" "$app"
-      pid_a=$app_pid
-      window_a=$(probe hwnd)
-      other_window=$window_a
-      start_app "$app" "$app"
-      pid_b=$app_pid
-      window_b=$(probe hwnd)
-      other_window=
+      start_two_copies
       # B moves aside, so that a click on either caption reaches its own window.
       run_probe move "$window_b" 270 330 >/dev/null || fail "cannot move the second window"
       expect_pages "$app"
@@ -456,15 +458,7 @@ case $scenario in
     # everything when it closes. Killed from Linux (the Wine process, no Windows code runs) and
     # from Windows (taskkill /f: TerminateProcess).
     for how in signal taskkill; do
-      rm -f "$log"
-      other_window=
-      start_app "$app" "$app"
-      pid_a=$app_pid
-      window_a=$(probe hwnd)
-      windows_pid_a=$(probe pid)
-      other_window=$window_a
-      start_app "$app" "$app"
-      other_window=
+      start_two_copies
       if [ "$how" = signal ]; then
         kill -KILL "$pid_a"
       else
