@@ -135,24 +135,6 @@ bool FocusInTextField(IDispatch* document) {
          editable == VARIANT_TRUE;
 }
 
-STDMETHODIMP DropFilter::QueryInterface(REFIID iid, void** object) {
-  if (object == nullptr) return E_POINTER;
-  if (iid == IID_IUnknown || iid == IID_IDropTarget) {
-    *object = static_cast<IDropTarget*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) DropFilter::AddRef() { return ++references_; }
-STDMETHODIMP_(ULONG) DropFilter::Release() {
-  const ULONG left = --references_;
-  if (left == 0) delete this;
-  return left;
-}
-
 STDMETHODIMP DropFilter::DragEnter(IDataObject* data, DWORD keys, POINTL point, DWORD* effect) {
   if (effect == nullptr) return E_INVALIDARG;
   passing_ = engine_ && CarriesOnlyText(data);
@@ -182,24 +164,6 @@ STDMETHODIMP DropFilter::Drop(IDataObject* data, DWORD keys, POINTL point, DWORD
   if (passing) return engine_->Drop(data, keys, point, effect);
   *effect = DROPEFFECT_NONE;
   return S_OK;
-}
-
-STDMETHODIMP DownloadRefusal::QueryInterface(REFIID iid, void** object) {
-  if (object == nullptr) return E_POINTER;
-  if (iid == IID_IUnknown || iid == __uuidof(IDownloadManager)) {
-    *object = static_cast<IDownloadManager*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) DownloadRefusal::AddRef() { return ++references_; }
-STDMETHODIMP_(ULONG) DownloadRefusal::Release() {
-  const ULONG left = --references_;
-  if (left == 0) delete this;
-  return left;
 }
 
 STDMETHODIMP DownloadRefusal::Download(IMoniker*, IBindCtx*, DWORD, LONG, BINDINFO*, LPCOLESTR,

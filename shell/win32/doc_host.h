@@ -13,10 +13,10 @@
 #include <windows.h>
 #include <wrl/client.h>
 
-#include <atomic>
 #include <vector>
 
 #include "shell/core/pane_policy.h"
+#include "shell/win32/com_util.h"
 
 namespace plq::win32 {
 
@@ -52,25 +52,19 @@ bool FocusInTextField(IDispatch* document);
 // Stands between a pane's document and what is dropped on it: text goes on to the engine (into
 // a field it may be inserted); anything that carries a file, an address or a shell item is
 // refused, so that no drop ever loads something in the pane.
-class DropFilter final : public IDropTarget {
+class DropFilter final : public ComObject<IDropTarget> {
  public:
   // `engine` is the document's own target, or nullptr when it offers none.
   explicit DropFilter(IDropTarget* engine) : engine_(engine) {}
-  DropFilter(const DropFilter&) = delete;
-  DropFilter& operator=(const DropFilter&) = delete;
 
-  STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
-  STDMETHODIMP_(ULONG) AddRef() override;
-  STDMETHODIMP_(ULONG) Release() override;
   STDMETHODIMP DragEnter(IDataObject* data, DWORD keys, POINTL point, DWORD* effect) override;
   STDMETHODIMP DragOver(DWORD keys, POINTL point, DWORD* effect) override;
   STDMETHODIMP DragLeave() override;
   STDMETHODIMP Drop(IDataObject* data, DWORD keys, POINTL point, DWORD* effect) override;
 
  private:
-  ~DropFilter() = default;
+  ~DropFilter() override = default;
 
-  std::atomic<ULONG> references_{1};
   Microsoft::WRL::ComPtr<IDropTarget> engine_;
   // What is being dragged now goes on to the engine.
   bool passing_ = false;
@@ -79,23 +73,16 @@ class DropFilter final : public IDropTarget {
 // The download manager the site offers the engine (SID_SDownloadManager): every download, from
 // a link, a frame, an attachment or a menu, is answered as dealt with, and nothing is fetched
 // or written.
-class DownloadRefusal final : public IDownloadManager {
+class DownloadRefusal final : public ComObject<IDownloadManager> {
  public:
   DownloadRefusal() = default;
-  DownloadRefusal(const DownloadRefusal&) = delete;
-  DownloadRefusal& operator=(const DownloadRefusal&) = delete;
 
-  STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
-  STDMETHODIMP_(ULONG) AddRef() override;
-  STDMETHODIMP_(ULONG) Release() override;
   STDMETHODIMP Download(IMoniker* address, IBindCtx* context, DWORD verb, LONG bind_flags,
                         BINDINFO* info, LPCOLESTR headers, LPCOLESTR redirect,
                         UINT code_page) override;
 
  private:
-  ~DownloadRefusal() = default;
-
-  std::atomic<ULONG> references_{1};
+  ~DownloadRefusal() override = default;
 };
 
 }  // namespace plq::win32

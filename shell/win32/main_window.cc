@@ -15,13 +15,12 @@
 // dialog (no IsDialogMessage), so Tab never carries the keyboard into the other pane.
 #include "shell/win32/main_window.h"
 
-#include <exception>
 #include <type_traits>
 #include <utility>
 
-#include "shell/core/browser_command.h"
 #include "shell/core/layout.h"
 #include "shell/core/messages.h"
+#include "shell/win32/com_util.h"
 #include "shell/win32/resource.h"
 #include "shell/win32/text.h"
 
@@ -193,9 +192,7 @@ Status MainWindow::Navigate(Pane pane, const std::string& path) {
   BrowserPane* target = PaneAt(pane);
   if (target == nullptr)
     return Status::Failure("IWebBrowser2::Navigate: " + ErrorText(ERROR_INVALID_HANDLE));
-  // As a URL: given the bare path, the control would read a "#" in a folder's name as the start
-  // of a fragment, and "%" as an escape.
-  return target->Navigate(Widen(FileUrl(path)));
+  return target->Navigate(path);
 }
 
 void MainWindow::Quit() { PostQuitMessage(0); }
@@ -280,15 +277,13 @@ LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wparam, 
   }
   auto* window = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (window == nullptr) return DefWindowProcW(hwnd, message, wparam, lparam);
-  // Exceptions must not unwind through the system's frames that called us.
-  try {
-    return window->HandleMessage(message, wparam, lparam);
-  } catch (const std::exception& e) {
-    OutputDebugStringA(e.what());
-  } catch (...) {
-    OutputDebugStringA("plqcalc: unknown exception in the window procedure");
-  }
-  return DefWindowProcW(hwnd, message, wparam, lparam);
+  LRESULT result = 0;
+  bool handled = false;
+  Guarded("window procedure", [&] {
+    result = window->HandleMessage(message, wparam, lparam);
+    handled = true;
+  });
+  return handled ? result : DefWindowProcW(hwnd, message, wparam, lparam);
 }
 
 LRESULT MainWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {

@@ -16,8 +16,9 @@
 #include <utility>
 #include <vector>
 
-#include "shell/win32/browser_pane.h"
+#include "shell/win32/com_util.h"
 #include "shell/win32/feature_controls.h"
+#include "shell/win32/pane_site.h"
 
 namespace plq::win32 {
 namespace {
@@ -26,18 +27,9 @@ using Microsoft::WRL::ComPtr;
 using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
 
-// IUnknown for the stand-ins, which live on the test's stack.
+// The stand-ins live on the test's stack, which holds the reference each starts with.
 template <typename Interface>
-class StandIn : public Interface {
- public:
-  STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-    if (iid != IID_IUnknown && iid != __uuidof(Interface)) return E_NOINTERFACE;
-    *object = this;
-    return S_OK;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-  STDMETHODIMP_(ULONG) Release() override { return 1; }
-};
+using StandIn = ComObject<Interface>;
 
 // The document's editing commands, `enabled` ones on.
 class Document final : public StandIn<IOleCommandTarget> {

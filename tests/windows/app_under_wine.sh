@@ -133,6 +133,19 @@ start_app() {
   tr -d '\r' <"$work/probe.raw" >"$work/probe.out"
 }
 
+# Starts copy A ($pid_a, its window $window_a, its Windows process id $windows_pid_a), then copy
+# B ($pid_b, $window_b) from the same folder; `probe` then describes B. The browser's log starts
+# empty.
+start_two_copies() {
+  rm -f "$log"
+  start_app "$app" "$app"
+  pid_a=$app_pid window_a=$(probe hwnd) windows_pid_a=$(probe pid)
+  other_window=$window_a
+  start_app "$app" "$app"
+  pid_b=$app_pid window_b=$(probe hwnd)
+  other_window=
+}
+
 # Runs the probe on the program's window and keeps what it printed for `probe`.
 describe() {
   "$PLQ_WINE_RUN" "$PLQ_PROBE" describe "$1" | tr -d '\r' >"$work/probe.out" ||
@@ -201,12 +214,17 @@ wait_app_end() {
   [ "$status" -eq 0 ] || fail "the program ended with status $status: $(cat "$work/app.out")"
 }
 
-# Like a user: bring the window to the front by its caption, then alt+F4. Waits for the
-# program to end and checks that it ended well.
-close_app() {
+# Like a user: a click on the caption brings the window to the front, where the keys go.
+to_front() {
   # shellcheck disable=SC2046
   click $(probe caption)
-  sleep 0.2
+  run_probe foreground "$(probe hwnd)" || fail "the window did not come to the front"
+}
+
+# Like a user: alt+F4 on the window in front. Waits for the program to end and checks that it
+# ended well.
+close_app() {
+  to_front
   xdotool key alt+F4
   wait_app_end alt+F4
 }
@@ -368,16 +386,13 @@ case $scenario in
     [[ $message == *"$home_page"* ]] || fail "the message does not name the page: $message"
     click_entry 2
     message=$(read_message)
-    # shellcheck disable=SC2046
-    click $(probe caption)
+    to_front
     xdotool key alt+F4
     message=$(read_message)
     echo "closing: $message"
     [[ $message == *"$exit_page"* ]] || fail "the message does not name the exit page: $message"
-    for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
-    wait "$app_pid" || fail "the program ended with status $?"
-    app_pid=
-    [ ! -s "$log" ] || fail "a browser started: $(cat "$log")"
+    wait_app_end alt+F4
+    expect_no_launch
     expect_no_pages "$app"
     ;;
 
@@ -412,16 +427,7 @@ case $scenario in
     # Two copies from one folder: the first to close leaves the pages to the other, which still
     # shows them; the last one takes the pages and the lock file away. Both orders.
     for first in A B; do
-      rm -f "$log"
-      other_window=
-      start_app "$app" "$app"
-      pid_a=$app_pid
-      window_a=$(probe hwnd)
-      other_window=$window_a
-      start_app "$app" "$app"
-      pid_b=$app_pid
-      window_b=$(probe hwnd)
-      other_window=
+      start_two_copies
       # B moves aside, so that a click on either caption reaches its own window.
       run_probe move "$window_b" 270 330 >/dev/null || fail "cannot move the second window"
       expect_pages "$app"
@@ -452,15 +458,7 @@ case $scenario in
     # everything when it closes. Killed from Linux (the Wine process, no Windows code runs) and
     # from Windows (taskkill /f: TerminateProcess).
     for how in signal taskkill; do
-      rm -f "$log"
-      other_window=
-      start_app "$app" "$app"
-      pid_a=$app_pid
-      window_a=$(probe hwnd)
-      windows_pid_a=$(probe pid)
-      other_window=$window_a
-      start_app "$app" "$app"
-      other_window=
+      start_two_copies
       if [ "$how" = signal ]; then
         kill -KILL "$pid_a"
       else
@@ -564,8 +562,7 @@ case $scenario in
       [ "$got" = "focus $1" ] || fail "after $2 the keyboard is in pane ${got#focus }, expected $1"
     }
     expect_focus 1 "the start"
-    # shellcheck disable=SC2046
-    click $(probe caption)
+    to_front
     expect_focus 1 "a click on the caption"
     # The pane that has the keyboard after the keys.
     while read -r pane keys; do

@@ -12,8 +12,6 @@
 //                                 process it started have ended (an NSIS uninstaller copies
 //                                 itself away and hands over to the copy); exits with the
 //                                 command's own exit status
-//   install_probe foreground HWND  waits until the window HWND is the one in front, which the
-//                                 keyboard reaches (up to 20 s; exit status 1 when it never is)
 #include <windows.h>
 // After windows.h, which they need.
 #include <shlobj.h>
@@ -203,19 +201,6 @@ int Run(const wchar_t* command) {
   return static_cast<int>(status);
 }
 
-int WaitForForeground(const wchar_t* handle) {
-  const auto window = reinterpret_cast<HWND>(static_cast<INT_PTR>(_wtoi64(handle)));
-  const ULONGLONG deadline = GetTickCount64() + 20000;
-  while (GetForegroundWindow() != window) {
-    if (GetTickCount64() > deadline) {
-      std::fprintf(stderr, "the window is not in front\n");
-      return 1;
-    }
-    Sleep(20);
-  }
-  return 0;
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -226,11 +211,10 @@ int wmain(int argc, wchar_t** argv) {
     if (mode == L"values") return PrintValues(argv[2]);
     if (mode == L"subkeys") return PrintSubkeys(argv[2]);
     if (mode == L"run") return Run(argv[2]);
-    if (mode == L"foreground") return WaitForForeground(argv[2]);
   }
   std::fprintf(
       stderr,
       "usage: install_probe folder programs|local_app_data|temp | shortcut LINK | values KEY"
-      " | subkeys KEY | run COMMAND | foreground HWND\n");
+      " | subkeys KEY | run COMMAND\n");
   return 2;
 }

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "shell/win32/com_util.h"
 #include "shell/win32/text.h"
 
 namespace {
@@ -93,8 +94,8 @@ bool ReadPageScript(const std::wstring& page, Script* script) {
 }
 
 // The engine's site and the scripts' "Host" object in one: it lives on wmain's stack, beyond the
-// engine, so counting references is all its lifetime needs.
-class Host final : public IActiveScriptSite, public IDispatch {
+// engine, and the stack holds the reference it starts with.
+class Host final : public plq::win32::ComObject<IActiveScriptSite, IDispatch> {
  public:
   Host(FILE* output, const std::vector<Script>* scripts) : output_(output), scripts_(scripts) {}
 
@@ -104,22 +105,6 @@ class Host final : public IActiveScriptSite, public IDispatch {
     const std::string bytes = plq::win32::Narrow(text + L"\n");
     fwrite(bytes.data(), 1, bytes.size(), output_);
   }
-
-  STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    if (iid == IID_IUnknown || iid == __uuidof(IActiveScriptSite)) {
-      *object = static_cast<IActiveScriptSite*>(this);
-    } else if (iid == IID_IDispatch) {
-      *object = static_cast<IDispatch*>(this);
-    } else {
-      *object = nullptr;
-      return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
-  STDMETHODIMP_(ULONG) Release() override { return --references_; }
 
   // IActiveScriptSite
   STDMETHODIMP GetLCID(LCID* lcid) override {
@@ -219,7 +204,6 @@ class Host final : public IActiveScriptSite, public IDispatch {
 
   FILE* output_;
   const std::vector<Script>* scripts_;
-  ULONG references_ = 0;
   bool failed_ = false;
 };
 

@@ -575,7 +575,7 @@ def scenario_installer(options):
         # alt+F4, as a user closes it; it removes its page files.
         subprocess.run(["xdotool", "mousemove", *caption, "click", "1"], env=wine.env, check=True)
         # The keys go to the window in front: once the click has brought the program's there.
-        wine.probe("foreground", hwnd)
+        wine.run(options.window_probe, "foreground", hwnd)
         subprocess.run(["xdotool", "key", "alt+F4"], env=wine.env, check=True)
         status = app.wait(timeout=30)
         with open(output_path) as program_output:

@@ -9,8 +9,9 @@
 //                                 the entry's text and its centre in screen coordinates, and a
 //                                 point on the caption
 //   window_probe focus HWND N     waits until the keyboard is in the window's child N (1 the
-//                                 leftmost; 10 s at most) and prints "focus M", the child that
-//                                 has it (0: none)
+//                                 leftmost) and prints "focus M", the child that has it (0: none)
+//   window_probe foreground HWND  waits until the window HWND is the one in front, which the
+//                                 keyboard reaches (exit status 1 when it never is)
 //   window_probe close CAPTION HWND  once a message box captioned CAPTION shows, sends WM_CLOSE
 //                                 to the window HWND and prints whether the window answered
 //                                 within 5 s ("answered 1") and how many such boxes are open
@@ -25,7 +26,8 @@
 //   window_probe watch FOLDER LOG N  appends the name of each file removed from FOLDER to LOG,
 //                                 one per line, after first writing "ready"; stops after N
 //                                 removals or 60 s
-// The probe is per-monitor DPI aware, so it sees every window's true pixels.
+// Each wait lasts 20 s at most. The probe is per-monitor DPI aware, so it sees every window's
+// true pixels.
 #include <oleacc.h>
 #include <windows.h>
 
@@ -36,8 +38,21 @@
 #include <vector>
 
 #include "shell/win32/main_window.h"
+#include "shell/win32/text.h"
 
 namespace {
+
+using plq::win32::Narrow;
+
+// Asks `holds` every 50 ms until it answers true, for 20 s at most; whether it did.
+template <typename Condition>
+bool WaitUntil(Condition&& holds) {
+  for (int attempt = 0; attempt < 400; ++attempt) {
+    if (holds()) return true;
+    Sleep(50);
+  }
+  return holds();
+}
 
 template <typename Function>
 Function User32Function(const char* name) {
@@ -60,12 +75,6 @@ int DpiOf(HWND hwnd) {
 
 HWND HandleFrom(const wchar_t* text) {
   return reinterpret_cast<HWND>(static_cast<INT_PTR>(_wtoi64(text)));
-}
-
-std::string Utf8(const std::wstring& text) {
-  char utf8[1024] = {};
-  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, utf8, sizeof utf8, nullptr, nullptr);
-  return utf8;
 }
 
 // The window's children from the left.
@@ -102,7 +111,7 @@ std::string AccessibleName(HWND hwnd) {
   self.lVal = CHILDID_SELF;
   BSTR name = nullptr;
   std::string text;
-  if (accessible->get_accName(self, &name) == S_OK && name != nullptr) text = Utf8(name);
+  if (accessible->get_accName(self, &name) == S_OK && name != nullptr) text = Narrow(name);
   SysFreeString(name);
   accessible->Release();
   return text;
@@ -159,9 +168,7 @@ int Describe(HWND hwnd) {
     if (!GetMenuBarInfo(twin, OBJID_MENU, item + 1, &bar)) return 1;
     const LONG x = outer.left + (bar.rcBar.left + bar.rcBar.right) / 2 - twin_outer.left;
     const LONG y = outer.top + (bar.rcBar.top + bar.rcBar.bottom) / 2 - twin_outer.top;
-    char utf8[256] = {};
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
-    std::printf("entry %d %s %ld %ld\n", item + 1, utf8, x, y);
+    std::printf("entry %d %s %ld %ld\n", item + 1, Narrow(text).c_str(), x, y);
   }
   MENUBARINFO bar = {};
   bar.cbSize = sizeof bar;
@@ -197,11 +204,10 @@ BOOL CALLBACK Visit(HWND hwnd, LPARAM context) {
 int Window(const wchar_t* caption, HWND other) {
   // The window exists, hidden, before the start-up routine shows it.
   Search search = {caption, other, nullptr};
-  for (int attempt = 0; attempt < 200 && search.found == nullptr; ++attempt) {
-    EnumWindows(Visit, reinterpret_cast<LPARAM>(&search));
-    if (search.found == nullptr) Sleep(50);
-  }
-  if (search.found == nullptr) {
+  if (!WaitUntil([&search] {
+        EnumWindows(Visit, reinterpret_cast<LPARAM>(&search));
+        return search.found != nullptr;
+      })) {
     std::fprintf(stderr, "no window with that caption\n");
     return 1;
   }
@@ -223,13 +229,16 @@ int FocusedChild(HWND hwnd) {
 }
 
 int Focus(HWND hwnd, int wanted) {
-  int found = FocusedChild(hwnd);
-  for (int attempt = 0; attempt < 200 && found != wanted; ++attempt) {
-    Sleep(50);
-    found = FocusedChild(hwnd);
-  }
+  int found = 0;
+  WaitUntil([&] { return (found = FocusedChild(hwnd)) == wanted; });
   std::printf("focus %d\n", found);
   return 0;
+}
+
+int Foreground(HWND hwnd) {
+  if (WaitUntil([hwnd] { return GetForegroundWindow() == hwnd; })) return 0;
+  std::fprintf(stderr, "the window is not in front\n");
+  return 1;
 }
 
 BOOL CALLBACK CountBox(HWND hwnd, LPARAM context) {
@@ -252,8 +261,7 @@ int Boxes(const wchar_t* caption) {
 }
 
 int Close(const wchar_t* caption, HWND hwnd) {
-  for (int attempt = 0; attempt < 200 && Boxes(caption) == 0; ++attempt) Sleep(50);
-  if (Boxes(caption) == 0) {
+  if (!WaitUntil([caption] { return Boxes(caption) > 0; })) {
     std::fprintf(stderr, "no message box with that caption\n");
     return 1;
   }
@@ -316,11 +324,7 @@ int DpiChanged(HWND hwnd, int dpi) {
 // The text of the message box captioned CAPTION, once it shows; then presses its OK button.
 int Message(const wchar_t* caption) {
   HWND box = nullptr;
-  for (int attempt = 0; attempt < 200 && box == nullptr; ++attempt) {
-    box = FindWindowW(L"#32770", caption);
-    if (box == nullptr) Sleep(50);
-  }
-  if (box == nullptr) {
+  if (!WaitUntil([&] { return (box = FindWindowW(L"#32770", caption)) != nullptr; })) {
     std::fprintf(stderr, "no message box with that caption\n");
     return 1;
   }
@@ -334,9 +338,7 @@ int Message(const wchar_t* caption) {
       text = buffer;
     }
   }
-  char utf8[8192] = {};
-  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, utf8, sizeof utf8, nullptr, nullptr);
-  std::printf("%s\n", utf8);
+  std::printf("%s\n", Narrow(text).c_str());
   std::fflush(stdout);
   PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
   return 0;
@@ -403,6 +405,7 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (mode == L"describe" && argc == 3) return Describe(HandleFrom(argv[2]));
   if (mode == L"focus" && argc == 4) return Focus(HandleFrom(argv[2]), _wtoi(argv[3]));
+  if (mode == L"foreground" && argc == 3) return Foreground(HandleFrom(argv[2]));
   if (mode == L"close" && argc == 4) return Close(argv[2], HandleFrom(argv[3]));
   if (mode == L"move" && argc == 5)
     return Move(HandleFrom(argv[2]), _wtoi(argv[3]), _wtoi(argv[4]));
@@ -414,7 +417,7 @@ int wmain(int argc, wchar_t** argv) {
   if (mode == L"watch" && argc == 5) return Watch(argv[2], argv[3], _wtoi(argv[4]));
   std::fprintf(stderr,
                "usage: window_probe window CAPTION [OTHER] | describe HWND | focus HWND N |\n"
-               "  close CAPTION HWND | move HWND X Y |\n"
+               "  foreground HWND | close CAPTION HWND | move HWND X Y |\n"
                "  endsession HWND ENDING | quit HWND | dpichanged HWND DPI | message CAPTION |\n"
                "  watch FOLDER LOG COUNT\n");
   return 2;
