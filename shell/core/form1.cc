@@ -132,19 +132,27 @@ Status Form1::LeaveFolder() {
   return removed;
 }
 
+bool Form1::BeginEnding() {
+  if (ending_) return false;
+  ending_ = true;
+  return loaded_ && load_status_.ok();
+}
+
 void Form1::Unload() {
-  if (!loaded_ || !load_status_.ok() || left_) return;
-  left_ = true;
-  Status removed = LeaveFolder();
-  if (!removed.ok()) reporter_.Report(removed.message());
-  LaunchBrowser(launcher_, reporter_, kExitPageAddress, WindowStyle::kMaximizedFocus);
+  if (ending_) return;
+  if (BeginEnding()) {
+    Status removed = LeaveFolder();
+    if (!removed.ok()) reporter_.Report(removed.message());
+    LaunchBrowser(launcher_, reporter_, kExitPageAddress, WindowStyle::kMaximizedFocus);
+  }
+  window_.Quit();
 }
 
 void Form1::EndSession() {
-  if (!loaded_ || !load_status_.ok() || left_) return;
-  left_ = true;
+  if (ending_) return;
   // Nobody is there to read a message any more.
-  LeaveFolder().IgnoreError();
+  if (BeginEnding()) LeaveFolder().IgnoreError();
+  window_.Quit();
 }
 
 void Form1::HomepageClick() {
@@ -167,12 +175,12 @@ void Form1::NewWindowRequested(const std::string& address, bool user_gesture) {
 void Form1::PageLoaded(Pane pane) { reloading_[IndexOf(pane)] = false; }
 
 void Form1::PageLoadFailed(Pane pane, const std::string& detail) {
-  if (!folder_ || left_) return;
+  if (!folder_ || ending_) return;
   reporter_.Report(messages::CannotShowPage(PagePath(folder_->path(), PageOf(pane)), detail));
 }
 
 void Form1::PaneEnded(Pane pane, const std::string& detail) {
-  if (!folder_ || left_) return;
+  if (!folder_ || ending_) return;
   bool& reloading = reloading_[IndexOf(pane)];
   std::string why = detail;
   if (!reloading) {
@@ -184,7 +192,6 @@ void Form1::PaneEnded(Pane pane, const std::string& detail) {
   if (pane != Pane::kWebBrowser1) return;
   reporter_.Report(messages::CalculatorKeepsFailing(why));
   EndSession();
-  window_.Quit();
 }
 
 std::string Form1::page_folder() const { return folder_ ? folder_->path() : std::string(); }
@@ -196,6 +203,16 @@ Status Module1::Main(Form1& form) {
     return captioned;
   }
   return form.Show();
+}
+
+Status Module1::Run(Form1& form) {
+  // A session that ended while the window was being made ends the program before its loop.
+  Status ran = form.ending() ? Status::Ok() : form.window_.RunEventLoop();
+  // The loop also ends without the program ending it: someone else asked it to (a quit message
+  // posted from outside), or it broke down. The pages go then too, and no browser starts; after
+  // a close or the session's end this does nothing.
+  form.EndSession();
+  return ran;
 }
 
 }  // namespace plq

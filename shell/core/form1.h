@@ -42,13 +42,17 @@ class Form1 {
   Status Load();
   // Unload handler, when the user closes the window: the page files go (unless another copy of
   // the program still shows them: the last copy to leave takes them away), a file that could not
-  // be removed is reported, then the exit page opens maximised. Never cancels the unload. Runs
-  // once, and only after a successful load: a window that never loaded wrote nothing.
+  // be removed is reported, then the exit page opens maximised, and the program ends
+  // (MainWindow::Quit). Never cancels the unload. A window that never loaded wrote nothing: it
+  // only ends.
   void Unload();
   // The session ends under the program (log-off, shut-down, a signal) or the program must end
   // without the user: the page files go as at unload, but no browser starts and nothing is
-  // shown. After Unload or EndSession neither does anything any more.
+  // shown; then the program ends.
   void EndSession();
+  // Whether the program is ending. Unload and EndSession are the one way it ends, once: whichever
+  // comes first ends it, and after it neither, nor a pane's report, does anything any more.
+  bool ending() const { return ending_; }
 
   // Menu entries "主页" and "关于": both open the home page in a normal window.
   void HomepageClick();
@@ -84,6 +88,9 @@ class Form1 {
   // lets go of the folder.
   Status LeaveFolder();
   Status NavigatePane(Pane pane);
+  // Marks the program as ending (false if it already was) and says whether the pages are there
+  // to take away.
+  bool BeginEnding();
 
   MainWindow& window_;
   ResourceStore& resources_;
@@ -94,7 +101,7 @@ class Form1 {
   Status load_status_ = Status::Ok();
   std::unique_ptr<PageFolder> folder_;
   FolderKind folder_kind_ = FolderKind::kApplication;
-  bool left_ = false;
+  bool ending_ = false;
   // Per pane: its page is being loaded again after its process ended.
   bool reloading_[2] = {false, false};
 };
@@ -103,8 +110,12 @@ class Module1 {
  public:
   // The start-up routine: sets the caption (which loads the window) and shows it. When the window
   // cannot be loaded the failure is reported and returned; the caller then exits with a non-zero
-  // status instead of running its event loop.
+  // status instead of running the program.
   static Status Main(Form1& form);
+  // The program's life after start-up: the window's event loop, until the program ends. However
+  // the loop ended, the pages are gone when this returns. A loop that broke down is returned; the
+  // caller then exits with a non-zero status.
+  static Status Run(Form1& form);
 };
 
 }  // namespace plq

@@ -31,8 +31,10 @@ class MainWindow {
   virtual void Show() = 0;
   // Starts loading the local file `path` in the pane and returns without waiting for the load.
   virtual Status Navigate(Pane pane, const std::string& path) = 0;
-  // Ends the event loop without asking anyone: the program then ends. The core has already done
-  // what ending needs (the page files).
+  // Runs the window's event loop until Quit(); a loop that breaks down is a failure.
+  virtual Status RunEventLoop() = 0;
+  // The program is ending (Form1 says so, once, and has done what ending needs: the page files):
+  // ends the event loop, or keeps it from starting, and closes any message box still open.
   virtual void Quit() = 0;
 };
 

@@ -13,33 +13,12 @@
 #include <string>
 
 #include "shell/core/layout.h"
+#include "shell/core/pane_listener.h"
 #include "shell/core/pane_policy.h"
 #include "shell/core/status.h"
 #include "shell/gtk/pane_guard.h"
 
 namespace plq::gtk {
-
-// What a pane tells the window that holds it, from GLib callbacks.
-class PaneListener {
- public:
-  // The page finished loading.
-  virtual void PageLoaded(Pane pane) = 0;
-  // The page file could not be loaded; `detail` is WebKit's reason.
-  virtual void PageLoadFailed(Pane pane, const std::string& detail) = 0;
-  // The loaded page has reached the screen (for the calculator: both calendars are drawn).
-  virtual void PagePainted(Pane pane) = 0;
-  // The web process that ran the page ended; the pane is blank until it loads a page again.
-  virtual void ProcessEnded(Pane pane, const std::string& detail) = 0;
-  // The web process has not answered for a while (WebKit's own measure, a few seconds).
-  virtual void ProcessUnresponsive(Pane pane) = 0;
-  // The calculator's page shows an alert; returns when the user has closed it.
-  virtual void Alert(const std::string& message) = 0;
-  // The page asks for a new window on `address`; no WebKit window is made for it.
-  virtual void NewWindowRequested(Pane pane, const std::string& address, bool user_gesture) = 0;
-
- protected:
-  ~PaneListener() = default;
-};
 
 class BrowserPane {
  public:

@@ -69,17 +69,13 @@ int main(int argc, char** argv) {
     plq::gtk::FailureReporter reporter(boxes, window.gtk_window());
     plq::gtk::Folders folders(argv[0]);
     plq::Form1 form(window, resources, launcher, reporter, folders);
-    window.Attach(&form);
+    window.set_form(&form);
     plq::gtk::SessionWatch session(gdk_display_get_default(), [&window](bool display_lost) {
-      window.EndSession(display_lost);
+      window.SessionEnded(display_lost);
     });
-    if (!plq::Module1::Main(form).ok()) {
-      status = 1;
-    } else if (!window.ended()) {
-      gtk_main();
-    }
+    if (!plq::Module1::Main(form).ok() || !plq::Module1::Run(form).ok()) status = 1;
     ended_by = session.signal_number();
-    window.Attach(nullptr);
+    window.set_form(nullptr);
   }
   if (ended_by != 0) {
     std::signal(ended_by, SIG_DFL);

@@ -123,38 +123,34 @@ Status MainWindow::Navigate(Pane pane, const std::string& path) {
   return PaneAt(pane).Navigate(path);
 }
 
-void MainWindow::EndLoop() {
-  ended_ = true;
+Status MainWindow::RunEventLoop() {
+  if (!quit_) gtk_main();
+  return Status::Ok();
+}
+
+void MainWindow::Quit() {
+  quit_ = true;
+  // Its processes have started by now, or never will: what the sandbox left for them goes, even
+  // when the process is about to end at once.
+  context_->RemoveSandboxLeftovers();
+  // Nothing that talks to the display may run once it is gone.
+  if (!display_lost_) boxes_.CloseAll();
   if (gtk_main_level() > 0) gtk_main_quit();
 }
 
-void MainWindow::Quit() { EndLoop(); }
-
 void MainWindow::Close() noexcept {
-  if (ended_) return;
-  // Set first: a second close request while the unload handler shows a message box is no second
-  // unload.
-  ended_ = true;
+  // Form1 ends the program once, whatever comes first: a second close request while the unload
+  // handler shows a message box is no second unload.
   Guarded("unload", [this] {
     if (form_ != nullptr) form_->Unload();
   });
-  EndLoop();
 }
 
-void MainWindow::EndSession(bool display_lost) noexcept {
-  context_->RemoveSandboxLeftovers();
-  if (display_lost) {
-    // Nothing that talks to the display may run any more.
-    Guarded("end-session", [this] {
-      if (form_ != nullptr) form_->EndSession();
-    });
-    return;
-  }
-  boxes_.CloseAll();
+void MainWindow::SessionEnded(bool display_lost) noexcept {
+  display_lost_ = display_lost_ || display_lost;
   Guarded("end-session", [this] {
     if (form_ != nullptr) form_->EndSession();
   });
-  EndLoop();
 }
 
 gboolean MainWindow::OnDeleteEvent(GtkWidget*, GdkEvent*, gpointer self) {

@@ -31,22 +31,20 @@ class MainWindow final : public plq::MainWindow, private PaneListener {
   MainWindow& operator=(MainWindow&&) = delete;
 
   // The handlers that receive the window's events; nullptr detaches them.
-  void Attach(Form1* form) { form_ = form; }
+  void set_form(Form1* form) { form_ = form; }
   GtkWindow* gtk_window() const { return GTK_WINDOW(window_); }
 
-  // The user closes the window: the unload handler runs once, then the event loop ends.
+  // The user closes the window: the unload handler (which ends the program).
   void Close() noexcept;
   // The session ends under the program: the pages go, no browser starts, every message box
-  // closes, and the event loop ends. With `display_lost` the display is gone already: only the
-  // files are seen to; the caller ends the process.
-  void EndSession(bool display_lost) noexcept;
-  // Whether the event loop should end (or not start) because the window closed or the session
-  // ended.
-  bool ended() const { return ended_; }
+  // closes (Form1::EndSession, which ends the program). With `display_lost` the display is gone
+  // already: nothing touches it any more; the caller ends the process.
+  void SessionEnded(bool display_lost) noexcept;
 
   void SetCaption(const std::string& caption) override;
   void Show() override;
   Status Navigate(Pane pane, const std::string& path) override;
+  Status RunEventLoop() override;
   void Quit() override;
 
  private:
@@ -71,7 +69,6 @@ class MainWindow final : public plq::MainWindow, private PaneListener {
   std::unique_ptr<BrowserPane> MakeSidePanel(bool own_process);
   // A pane's place at the screen's font resolution, which WebKit zooms every page by.
   PanePlace Place(const PanePlace& place) const { return ScaledPlace(place, dpi_); }
-  void EndLoop();
 
   MessageBoxes& boxes_;
   const bool sandboxed_;
@@ -89,7 +86,8 @@ class MainWindow final : public plq::MainWindow, private PaneListener {
   guint side_panel_replacement_ = 0;
   guint hung_process_end_ = 0;
   Form1* form_ = nullptr;
-  bool ended_ = false;
+  bool quit_ = false;
+  bool display_lost_ = false;
 };
 
 }  // namespace plq::gtk

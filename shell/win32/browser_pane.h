@@ -18,9 +18,9 @@
 #include <string>
 
 #include "shell/core/layout.h"
+#include "shell/core/pane_listener.h"
 #include "shell/core/pane_policy.h"
 #include "shell/core/status.h"
-#include "shell/win32/pane_listener.h"
 
 namespace plq::win32 {
 

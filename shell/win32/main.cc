@@ -1,6 +1,6 @@
 // The program's entry on Windows (wWinMain, Unicode): initialises OLE for the WebBrowser
 // controls, builds the window and the platform services, hands them to the core's start-up
-// routine and runs the message loop until the window is closed.
+// routine, and lets the core run the program until it ends.
 #include <ole2.h>
 #include <windows.h>
 
@@ -34,19 +34,6 @@ class OleScope {
   HRESULT result_;
 };
 
-// Runs until WM_QUIT, which the window posts once it has been closed, or until GetMessage fails.
-int RunMessageLoop(plq::win32::MainWindow& window) {
-  MSG message;
-  for (;;) {
-    const BOOL got = GetMessageW(&message, nullptr, 0, 0);
-    if (got == 0) return static_cast<int>(message.wParam);
-    if (got == -1) return 1;
-    if (window.TranslateAccelerator(&message)) continue;
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
-  }
-}
-
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
@@ -73,12 +60,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   plq::Form1 form(*window, resources, launcher, reporter, folders);
   window->set_form(&form);
   // A window that cannot be loaded has been reported by the start-up routine already.
-  if (!plq::Module1::Main(form).ok()) return 1;
-  const int status = RunMessageLoop(*window);
-  // The loop also ends without the window being closed: a WM_QUIT posted by someone else, or
-  // GetMessage failing. The pages go then too, and no browser starts (after a close this does
-  // nothing).
-  form.EndSession();
+  const bool ran = plq::Module1::Main(form).ok() && plq::Module1::Run(form).ok();
   window->set_form(nullptr);
-  return status;
+  return ran ? 0 : 1;
 }

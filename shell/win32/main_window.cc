@@ -195,7 +195,26 @@ Status MainWindow::Navigate(Pane pane, const std::string& path) {
   return target->Navigate(path);
 }
 
-void MainWindow::Quit() { PostQuitMessage(0); }
+Status MainWindow::RunEventLoop() {
+  if (quit_) return Status::Ok();
+  MSG message;
+  for (;;) {
+    const BOOL got = GetMessageW(&message, nullptr, 0, 0);
+    if (got == 0) return Status::Ok();
+    if (got == -1) return Status::Failure("GetMessageW: " + ErrorText(GetLastError()));
+    if (TranslateAccelerator(&message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
+void MainWindow::Quit() {
+  // The window itself goes when its owner drops it, after the loop: never from inside a call
+  // that a pane or a box is still in. A WM_QUIT also ends an open message box's own loop.
+  quit_ = true;
+  boxes_.DropWaiting();
+  PostQuitMessage(0);
+}
 
 BrowserPane* MainWindow::PaneHolding(HWND focus) const {
   for (BrowserPane* pane : {web_browser1_.get(), web_browser2_.get()}) {
@@ -258,7 +277,7 @@ void MainWindow::Alert(const std::string& message) {
   boxes_.Show(message, MB_ICONWARNING);
 }
 
-void MainWindow::NewWindowRequested(const std::string& address, bool user_gesture) {
+void MainWindow::NewWindowRequested(Pane, const std::string& address, bool user_gesture) {
   if (form_ != nullptr) form_->NewWindowRequested(address, user_gesture);
 }
 
@@ -301,20 +320,17 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       }
       break;
     case WM_CLOSE:
-      // A message box shown by the unload handler runs its own loop; a second close request
-      // arriving meanwhile must not unload twice.
-      if (closing_) return 0;
-      // Unloading inside an open box's loop would stack the unload's own boxes on it and
-      // destroy the window under it: the close waits until the box is answered, and the boxes
-      // still waiting are not shown.
+      // Form1 ends the program once: a second close request while the unload handler shows a
+      // message box is no second unload.
+      if (form_ == nullptr || form_->ending()) return 0;
+      // Unloading inside an open box's loop would stack the unload's own boxes on it: the close
+      // waits until the box is answered, and the boxes still waiting are not shown.
       if (boxes_.open()) {
         close_waiting_ = true;
         boxes_.DropWaiting();
         return 0;
       }
-      closing_ = true;
-      if (form_ != nullptr) form_->Unload();
-      DestroyWindow(hwnd_);
+      form_->Unload();
       return 0;
     case WM_QUERYENDSESSION:
       // The program never holds up a log-off or shut-down.
@@ -324,11 +340,7 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       // process may be ended as soon as this returns, so the pages go now. It is not the user
       // closing the window: no browser starts. The program then ends by itself, which also
       // dismisses a message box that was open.
-      if (wparam) {
-        boxes_.DropWaiting();
-        if (form_ != nullptr) form_->EndSession();
-        PostQuitMessage(0);
-      }
+      if (wparam && form_ != nullptr) form_->EndSession();
       return 0;
     case WM_DPICHANGED: {
       // The window moved to a monitor of another density: Windows suggests the rectangle that
@@ -357,10 +369,10 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       FocusPane(keyboard_pane_);
       return 0;
     case WM_DESTROY:
+      // The controls must leave while their parent still exists. Only Form1 ends the program:
+      // a window torn down because start-up failed leaves no quit message behind, which would
+      // dismiss the error's message box.
       DestroyPanes();
-      // Only a close by the user ends the message loop. A window torn down because start-up
-      // failed must not leave a quit message behind: it would dismiss the error's message box.
-      if (closing_) PostQuitMessage(0);
       return 0;
     case WM_NCDESTROY: {
       HWND hwnd = hwnd_;

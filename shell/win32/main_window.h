@@ -40,6 +40,7 @@ class MainWindow final : public plq::MainWindow, private PaneListener {
   void SetCaption(const std::string& caption) override;
   void Show() override;
   Status Navigate(Pane pane, const std::string& path) override;
+  Status RunEventLoop() override;
   void Quit() override;
 
   // Lets the panes see keystrokes first; true when the window or one of them used the message.
@@ -62,12 +63,12 @@ class MainWindow final : public plq::MainWindow, private PaneListener {
   void PageLoaded(Pane pane) override;
   void PageLoadFailed(Pane pane, const std::string& detail) override;
   void Alert(const std::string& message) override;
-  void NewWindowRequested(const std::string& address, bool user_gesture) override;
+  void NewWindowRequested(Pane pane, const std::string& address, bool user_gesture) override;
 
   HWND hwnd_ = nullptr;
   Form1* form_ = nullptr;
   MessageBoxes boxes_;
-  bool closing_ = false;
+  bool quit_ = false;
   // The user closed the window while a message box was open: it closes once the box has.
   bool close_waiting_ = false;
   // Where the keyboard goes when the window is activated: the calculator, unless the user moved

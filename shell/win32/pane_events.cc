@@ -104,8 +104,8 @@ void PaneEvents::NewWindow(const VARIANTARG* arguments) {
   const std::string address = TextOf(Deref(arguments[0]));
   PaneListener* listener = listener_;
   if (listener == nullptr) return;
-  Guarded("new-window", [listener, &address, user_gesture] {
-    listener->NewWindowRequested(address, user_gesture);
+  Guarded("new-window", [this, listener, &address, user_gesture] {
+    listener->NewWindowRequested(pane_, address, user_gesture);
   });
 }
 

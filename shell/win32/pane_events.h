@@ -10,8 +10,8 @@
 #include <string>
 
 #include "shell/core/layout.h"
+#include "shell/core/pane_listener.h"
 #include "shell/win32/com_util.h"
-#include "shell/win32/pane_listener.h"
 
 namespace plq::win32 {
 

@@ -14,9 +14,9 @@
 #include <ole2.h>
 #include <windows.h>
 
+#include "shell/core/pane_listener.h"
 #include "shell/core/pane_policy.h"
 #include "shell/win32/com_util.h"
-#include "shell/win32/pane_listener.h"
 
 namespace plq::win32 {
 

@@ -107,7 +107,13 @@ void EventLog::Add(const std::string& event) { events_.push_back(event + " | " +
 
 void FakeWindow::SetCaption(const std::string& caption) { log_.Add("caption " + caption); }
 
-void FakeWindow::Quit() { log_.Add("quit"); }
+Status FakeWindow::RunEventLoop() {
+  // The loop ends at once, as if someone else had ended it.
+  log_.Add("loop");
+  return Status::Ok();
+}
+
+void FakeWindow::Quit() { ++quits_; }
 
 void FakeWindow::Show() { log_.Add("show"); }
 

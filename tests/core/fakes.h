@@ -72,12 +72,17 @@ class FakeWindow : public MainWindow {
   void SetCaption(const std::string& caption) override;
   void Show() override;
   Status Navigate(Pane pane, const std::string& path) override;
+  Status RunEventLoop() override;
   void Quit() override;
   // Navigate fails for this pane.
   void FailNavigate(Pane pane) { failing_pane_ = static_cast<int>(pane); }
+  // How often the core has ended the program (kept out of the event log: every way of ending
+  // ends in it).
+  int quits() const { return quits_; }
 
  private:
   EventLog& log_;
+  int quits_ = 0;
   int failing_pane_ = 0;
 };
 

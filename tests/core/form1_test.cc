@@ -155,6 +155,52 @@ TEST_F(Form1Test, SessionEndBeforeOrWithoutALoadDoesNothing) {
   EXPECT_THAT(program->log.events(), IsEmpty());
 }
 
+TEST_F(Form1Test, EveryWayOfEndingEndsTheProgramOnceAndTheFirstOneDecides) {
+  const struct {
+    const char* name;
+    void (*end)(Program&);
+    std::vector<std::string> expected;
+  } cases[] = {
+      {"closed, then the session ends, then closed again",
+       [](Program& p) {
+         p.form.Unload();
+         p.form.EndSession();
+         p.form.Unload();
+       },
+       {"remove plqclear.htm | C S", "remove 1.htm | - S", kExitOpened + " | - -"}},
+      {"the session ends, then closed",
+       [](Program& p) {
+         p.form.EndSession();
+         p.form.Unload();
+       },
+       {"remove plqclear.htm | C S", "remove 1.htm | - S"}},
+      // Someone else ended the window's loop: the pages go all the same, and no browser starts.
+      {"the loop ends by itself",
+       [](Program& p) { ASSERT_TRUE(Module1::Run(p.form).ok()); },
+       {"loop | C S", "remove plqclear.htm | C S", "remove 1.htm | - S"}},
+      {"closed, then the loop ends",
+       [](Program& p) {
+         p.form.Unload();
+         ASSERT_TRUE(Module1::Run(p.form).ok());
+       },
+       {"remove plqclear.htm | C S", "remove 1.htm | - S", kExitOpened + " | - -"}},
+  };
+  for (const auto& c : cases) {
+    auto program = Running();
+    const size_t before = program->log.events().size();
+    c.end(*program);
+    EXPECT_THAT(program->EventsSince(before), ::testing::ElementsAreArray(c.expected)) << c.name;
+    EXPECT_EQ(program->window.quits(), 1) << c.name;
+    EXPECT_TRUE(program->form.ending()) << c.name;
+    EXPECT_THAT(Entries(app_), IsEmpty()) << c.name;
+  }
+  // A window that never loaded only ends.
+  auto unloaded = Start(Text(app_));
+  unloaded->form.Unload();
+  EXPECT_THAT(unloaded->log.events(), IsEmpty());
+  EXPECT_EQ(unloaded->window.quits(), 1);
+}
+
 TEST_F(Form1Test, BothMenuEntriesOpenTheHomePageInANormalWindow) {
   auto program = Running();
   const size_t before = program->log.events().size();
@@ -499,7 +545,8 @@ TEST_F(Form1Test, CalculatorThatEndsAgainBeforeLoadingIsReportedAndTheProgramEnd
   EXPECT_THAT(program->EventsSince(before),
               ElementsAre(StartsWith("navigate 1 "),
                           "report " + messages::CalculatorKeepsFailing("crashed again") + " | C S",
-                          "remove plqclear.htm | C S", "remove 1.htm | - S", "quit | - -"));
+                          "remove plqclear.htm | C S", "remove 1.htm | - S"));
+  EXPECT_EQ(program->window.quits(), 1);
 }
 
 TEST_F(Form1Test, SidePanelThatEndsAgainIsLeftEmptyAndTheCalculatorGoesOn) {

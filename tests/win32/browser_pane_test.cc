@@ -39,7 +39,7 @@ class RecordingListener final : public PaneListener {
     failed.push_back(std::to_string(static_cast<int>(pane)) + " " + detail);
   }
   void Alert(const std::string& message) override { alerts.push_back(message); }
-  void NewWindowRequested(const std::string& address, bool user_gesture) override {
+  void NewWindowRequested(Pane, const std::string& address, bool user_gesture) override {
     if (form != nullptr) form->NewWindowRequested(address, user_gesture);
   }
 
