@@ -8,8 +8,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -98,37 +96,7 @@ FolderFacts FactsOf(const struct stat& folder) {
   return facts;
 }
 
-// What a crash of the program takes away: the page files the last folder to write them holds,
-// when no other copy uses it. Filled in as pages are written; read by the crash handler, which
-// may only use async-signal-safe calls.
-struct CrashRecord {
-  const PageFolder* folder = nullptr;
-  int fd = -1;
-  int parent_fd = -1;
-  char name[256] = {};
-  char pages[2][64] = {};
-  int page_count = 0;
-};
-CrashRecord crash_record;
-// Whether crash_record may be read. Cleared while it changes: a second signal (session.cc) may
-// come at any moment, also while the folder is being let go.
-std::atomic<bool> crash_record_ready{false};
-
-void Copy(char* target, size_t size, const std::string& text) {
-  const size_t length = std::min(size - 1, text.size());
-  text.copy(target, length);
-  target[length] = '\0';
-}
-
 }  // namespace
-
-void RemovePagesAfterCrash() {
-  if (!crash_record_ready.load()) return;
-  const CrashRecord& record = crash_record;
-  if (record.folder == nullptr || flock(record.fd, LOCK_EX | LOCK_NB) != 0) return;
-  for (int i = 0; i < record.page_count; ++i) unlinkat(record.fd, record.pages[i], 0);
-  if (record.parent_fd >= 0) unlinkat(record.parent_fd, record.name, AT_REMOVEDIR);
-}
 
 Status PageFolder::Open(const std::string& path, FolderKind kind,
                         std::unique_ptr<PageFolder>* folder) {
@@ -218,10 +186,7 @@ Status PageFolder::Open(const std::string& path, FolderKind kind,
 }
 
 PageFolder::~PageFolder() {
-  if (crash_record.folder == this) {
-    crash_record_ready = false;
-    crash_record = CrashRecord();
-  }
+  ForgetPagesForCrash(this);
   close(fd_);  // drops the lock
   if (parent_fd_ >= 0) close(parent_fd_);
 }
@@ -270,26 +235,8 @@ Status PageFolder::Write(const std::string& name, const Bytes& bytes) {
   // Some file systems report a full disk only when the file is closed.
   if (close(out) != 0) return fail("close", errno);
   if (renameat(fd_, temporary.c_str(), fd_, name.c_str()) != 0) return fail("rename", errno);
-  NoteForCrash(name);
+  NotePageForCrash(this, fd_, kind_ == FolderKind::kPrivate ? parent_fd_ : -1, name_, name);
   return Status::Ok();
-}
-
-void PageFolder::NoteForCrash(const std::string& name) {
-  crash_record_ready = false;
-  CrashRecord& record = crash_record;
-  if (record.folder != this) {
-    record = CrashRecord();
-    record.fd = fd_;
-    record.parent_fd = kind_ == FolderKind::kPrivate ? parent_fd_ : -1;
-    Copy(record.name, sizeof record.name, name_);
-  }
-  bool known = false;
-  for (int i = 0; i < record.page_count; ++i) known = known || name == record.pages[i];
-  if (!known && record.page_count < 2) {
-    Copy(record.pages[record.page_count++], sizeof record.pages[0], name);
-  }
-  record.folder = this;
-  crash_record_ready = true;
 }
 
 Status PageFolder::Remove(const std::string& name) {

@@ -46,9 +46,6 @@ class PageFolder final : public plq::PageFolder {
         parent_fd_(parent_fd),
         name_(std::move(name)) {}
 
-  // Records `name` for RemovePagesAfterCrash.
-  void NoteForCrash(const std::string& name);
-
   const std::string path_;
   const FolderKind kind_;
   const int fd_;            // the folder, opened O_DIRECTORY | O_NOFOLLOW; holds the lock

@@ -28,7 +28,7 @@ constexpr int kSignals[] = {SIGTERM, SIGHUP, SIGINT};
 // at its very start), a failed GLib check's breakpoint, a bad memory access.
 constexpr int kCrashSignals[] = {SIGABRT, SIGTRAP, SIGSEGV, SIGBUS, SIGILL, SIGFPE};
 struct sigaction previous_crash_actions[NSIG];
-// The crash handler's own stack: RemovePagesAfterCrash needs little, and what the handler from
+// The crash handler's own stack: CleanUpAfterCrash needs little, and what the handler from
 // before does on it (the default, or a sanitizer's report) fits too.
 alignas(16) char alternate_stack[64 * 1024];
 
@@ -44,8 +44,7 @@ void OnSignalReceived(int signal_number) {
     // round to it (a log-out's SIGTERM and SIGHUP come together; `timeout` signals the program,
     // then its group). This one ends it at once, and first takes the pages away as a crash does,
     // whatever the loop has done of that (measured: SIGTERM then SIGHUP left them 6 times in 6).
-    RemovePagesAfterCrash();
-    RemoveSandboxSocketAfterCrash();
+    CleanUpAfterCrash();
     std::signal(signal_number, SIG_DFL);
     std::raise(signal_number);
     return;
@@ -57,8 +56,7 @@ void OnSignalReceived(int signal_number) {
 }
 
 void OnCrash(int signal_number, siginfo_t* info, void*) {
-  RemovePagesAfterCrash();
-  RemoveSandboxSocketAfterCrash();
+  CleanUpAfterCrash();
   sigaction(signal_number, &previous_crash_actions[signal_number], nullptr);
   // A fault happens again as the instruction runs again, now met by the handler from before (a
   // sanitizer's, or the default); anything raised or sent is raised again. A breakpoint always

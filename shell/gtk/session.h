@@ -3,7 +3,7 @@
 // going away (the X server or the Wayland compositor ending). Each calls `on_end` once; for the
 // display, GTK ends the process right after it, so `on_end` must only see to the files. A crash
 // of the program itself (an abort, a fault) takes the page files away on its way out
-// (RemovePagesAfterCrash).
+// (CleanUpAfterCrash, crash_cleanup.h).
 #ifndef PLQ_SHELL_GTK_SESSION_H_
 #define PLQ_SHELL_GTK_SESSION_H_
 

@@ -9,7 +9,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <set>
@@ -46,15 +45,7 @@ bool IsDeadSocket(const std::string& path) {
   return refused;
 }
 
-// The program's own proxy socket, for RemoveSandboxSocketAfterCrash: a socket's path fits.
-char own_socket_path[sizeof(sockaddr_un::sun_path)] = {};
-std::atomic<bool> own_socket_known{false};
-
 }  // namespace
-
-void RemoveSandboxSocketAfterCrash() {
-  if (own_socket_known.load()) unlink(own_socket_path);
-}
 
 SandboxCheck::SandboxCheck() {
   // Set, WebKit runs without its sandbox whatever the program asks: that is no sandbox either.
@@ -139,7 +130,7 @@ WebContext::WebContext(bool sandboxed) : sandboxed_(sandboxed) {
 WebContext::~WebContext() {
   g_object_unref(context_);
   if (!sandboxed_) return;
-  own_socket_known = false;
+  NoteSandboxSocketForCrash("");
   RemoveSandboxLeftovers();
   // No new web process starts any more; those running use the proxy through the connections
   // they have. (The emptied folder is WebKit's, shared by the session's programs: it stays.)
@@ -172,12 +163,7 @@ void WebContext::RemoveSandboxLeftovers() {
   for (const std::string& name : ProxySockets()) {
     if (own_proxy_sockets_.empty() && proxy_sockets_before_.count(name) == 0) {
       own_proxy_sockets_.push_back(name);
-      const std::string path = ProxyFolder() + "/" + name;
-      if (path.size() < sizeof own_socket_path) {
-        path.copy(static_cast<char*>(own_socket_path), path.size());
-        own_socket_path[path.size()] = '\0';
-        own_socket_known = true;
-      }
+      NoteSandboxSocketForCrash(ProxyFolder() + "/" + name);
     } else if (IsDeadSocket(ProxyFolder() + "/" + name)) {
       g_remove((ProxyFolder() + "/" + name).c_str());
     }
