@@ -13,6 +13,14 @@
 #include "shell/gtk/page_folder.h"
 #include "shell/gtk/plq_resources.h"
 
+namespace plq {
+
+void ReportUncaught(const char* where, const char* what) noexcept {
+  g_critical("%s: %s", where, what);
+}
+
+}  // namespace plq
+
 namespace plq::gtk {
 
 Status ResourceStore::Read(const std::string& type, int id, Bytes* bytes) {

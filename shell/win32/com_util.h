@@ -10,26 +10,14 @@
 #include <windows.h>
 
 #include <atomic>
-#include <exception>
 #include <initializer_list>
 #include <string>
 #include <tuple>
 #include <type_traits>
 
-namespace plq::win32 {
+#include "shell/core/guarded.h"
 
-// Exceptions must not unwind through the system's frames (a window procedure, a COM call from
-// the page engine): every such body runs in here. What went wrong goes to the debugger's output.
-template <typename Body>
-void Guarded(const char* where, Body&& body) noexcept {
-  try {
-    body();
-  } catch (const std::exception& e) {
-    OutputDebugStringA((std::string(where) + ": " + e.what()).c_str());
-  } catch (...) {
-    OutputDebugStringA((std::string(where) + ": unknown exception").c_str());
-  }
-}
+namespace plq::win32 {
 
 // IUnknown for an object that implements `Interfaces`, counted across threads. It starts with
 // one reference, its creator's (`Attach` it to a ComPtr), and deletes itself when the last one

@@ -7,12 +7,25 @@
 #include <shlobj.h>
 
 #include <memory>
+#include <string>
 
 #include "shell/core/browser_command.h"
 #include "shell/core/layout.h"
 #include "shell/core/messages.h"
 #include "shell/win32/page_folder.h"
 #include "shell/win32/text.h"
+
+namespace plq {
+
+void ReportUncaught(const char* where, const char* what) noexcept {
+  try {
+    OutputDebugStringA((std::string(where) + ": " + what).c_str());
+  } catch (...) {
+    OutputDebugStringA(where);
+  }
+}
+
+}  // namespace plq
 
 namespace plq::win32 {
 namespace {
