@@ -17,6 +17,7 @@ import os
 import pwd
 import queue
 import re
+import select
 import shutil
 import signal
 import socket
@@ -568,8 +569,9 @@ class App:
         self.stderr = []
         self.ready = None
         self.xid = None
-        threading.Thread(target=self._read, args=(self.process.stdout, self.lines),
-                         daemon=True).start()
+        self._stdout_reader = threading.Thread(target=self._read,
+                                               args=(self.process.stdout, self.lines), daemon=True)
+        self._stdout_reader.start()
         threading.Thread(target=self._read, args=(self.process.stderr, None), daemon=True).start()
 
     def _read(self, stream, sink):
@@ -596,7 +598,9 @@ class App:
                 stamp, line = self.lines.get(timeout=min(left, 0.2))
             except queue.Empty:
                 if self.process.poll() is not None and self.lines.empty():
-                    time.sleep(0.1)
+                    # What it wrote before it ended is read to the pipe's end first (its web
+                    # processes may hold the pipe a little longer).
+                    self._stdout_reader.join(timeout=min(left, 5))
                     if self.lines.empty():
                         raise Timeout(f"the program ended ({self.process.returncode}) before "
                                       f"{prefix!r}; stdout {self.seen}, stderr {self.stderr[-20:]}")
@@ -698,6 +702,10 @@ class FolderWatch:
                 for bit, kind in self.NAMES.items():
                     if mask & bit:
                         self.events.append((kind, name))
+
+    def wait(self, timeout):
+        """Waits until there are events to read, or `timeout` seconds have passed."""
+        select.select([self._fd], [], [], timeout)
 
     def close(self):
         os.close(self._fd)

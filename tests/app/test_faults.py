@@ -265,22 +265,24 @@ def scenario_page_file_removed(options):
     reported in one message box, not shown as silent error pages, and the program goes on."""
     with Sandbox(options) as sandbox, plqsession.xvfb() as display:
         stop = threading.Event()
+        watching = threading.Event()
 
         def remove_the_pages():
             # Removes each page as soon as it is in place, before its pane reads it.
             left = set(PAGE_NAMES)
             with plqsession.FolderWatch(sandbox.app_dir) as watch:
+                watching.set()
                 while left and not stop.is_set():
+                    watch.wait(0.1)
                     for kind, name in watch.read():
                         if kind == "moved_to" and name in left:
                             left.discard(name)
                             with contextlib.suppress(FileNotFoundError):
                                 os.remove(os.path.join(sandbox.app_dir, name))
-                    time.sleep(0.001)
 
         remover = threading.Thread(target=remove_the_pages, daemon=True)
         remover.start()
-        time.sleep(0.2)
+        check(watching.wait(10), "the folder watch did not start")
         try:
             with start(sandbox, display) as app:
                 # Both failures in one box: the second never opens a box over the first.
@@ -512,14 +514,15 @@ class Widget:
 def scenario_widget(options):
     """Whatever the framed widget does, it never speaks as the program (its alerts, confirms and
     prompts show nothing) and never keeps the calculator frozen for more than a few seconds."""
+    # The last line runs only once every dialog has been answered or refused: it asks for
+    # /spoken.
     speaking = ("<script>alert('pay here'); confirm('sure?'); prompt('password');"
-                "window.print();</script><p>widget</p>")
+                "window.print(); new Image().src = '/spoken';</script><p>widget</p>")
     with Sandbox(options) as sandbox, plqsession.xvfb() as display, Widget(speaking) as widget:
         with start(sandbox, display, http_proxy=widget.proxy, no_proxy="") as app:
             app.wait_ready()
             poll(lambda: widget.requests, 30, "the side panel to ask for its widget")
-            # Long enough for every dialog of the widget to have come up.
-            time.sleep(3)
+            poll(lambda: "/spoken" in widget.paths, 30, "the widget past its dialogs")
             check(caption_windows(display, app.xid) == [], "the widget spoke as the program")
             # The calculator's own alert is still the program's message box.
             show_alert(display, app)
@@ -547,7 +550,8 @@ def scenario_widget(options):
                     answered = True
             check(answered, "the calculator stayed frozen behind the hung widget")
             # It stays usable while the widget goes on hanging in a process of its own.
-            time.sleep(2)
+            poll(lambda: len(widget.requests) >= 2, 30, "the widget again, in a process of its own")
+            print(f"the widget was asked for at {widget.paths}")
             show_alert(display, app)
             answer_message_box(display, app.xid, wait_message_box(display, app.xid, "again"))
             close_and_check(display, app, sandbox)

@@ -215,7 +215,8 @@ def scenario_compositor_ends(options):
                 app.wait_exit()
                 deletions = [name for kind, name in watch.read() if kind == "delete"]
             check(deletions == list(PAGE_NAMES),
-                  f"with sway ended by {sig.name} the pages went as {deletions}")
+                  f"with sway ended by {sig.name} the pages went as {deletions}; exit "
+                  f"{app.process.returncode}, stderr {app.stderr[-10:]}")
             check(sandbox.browser_starts() == [],
                   f"started a browser as the session ended: {sandbox.browser_starts()}")
             check_gone(app, sandbox)
