@@ -5,7 +5,9 @@
 
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <string>
+#include <utility>
 
 #include "shell/core/addresses.h"
 #include "shell/core/form1.h"
@@ -47,10 +49,11 @@ int main(int argc, char** argv) {
     boxes.Run(nullptr, plq::messages::CannotStart(missing), GTK_MESSAGE_ERROR);
     return 1;
   }
-  // Runs while GTK starts: the verdict is needed only when the window's web context is made.
+  // Runs while GTK starts: the verdict is needed only before the first web process starts.
   plq::gtk::SandboxCheck sandbox_check;
   // Arguments GTK does not know are left alone and ignored: the program takes none of its own.
-  if (!plq::gtk::StartToolkit(&argc, &argv)) {
+  std::unique_ptr<plq::gtk::WebContext> context = plq::gtk::StartToolkit(&argc, &argv);
+  if (!context) {
     const char* display = g_getenv("DISPLAY");
     const std::string detail = std::string("gtk_init: cannot open the display \"") +
                                (display != nullptr ? display : "") + "\"";
@@ -63,7 +66,8 @@ int main(int argc, char** argv) {
   int ended_by = 0;
   {
     plq::gtk::MessageBoxes boxes;
-    plq::gtk::MainWindow window(boxes, sandbox_check.Passed());
+    if (sandbox_check.Passed()) context->Sandbox();
+    plq::gtk::MainWindow window(boxes, std::move(context));
     plq::gtk::ResourceStore resources;
     plq::gtk::BrowserLauncher launcher;
     plq::gtk::FailureReporter reporter(boxes, window.gtk_window());

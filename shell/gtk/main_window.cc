@@ -25,7 +25,8 @@ int FontDpi(GtkWidget* widget) {
 
 }  // namespace
 
-MainWindow::MainWindow(MessageBoxes& boxes, bool sandboxed) : boxes_(boxes), sandboxed_(sandboxed) {
+MainWindow::MainWindow(MessageBoxes& boxes, std::unique_ptr<WebContext> context)
+    : boxes_(boxes), context_(std::move(context)) {
   window_ = KeepSunk(gtk_window_new(GTK_WINDOW_TOPLEVEL));
   gtk_widget_set_name(window_, "Form1");
   // Wayland lets no program place its window: there the compositor chooses, here X11 centres it.
@@ -50,7 +51,6 @@ MainWindow::MainWindow(MessageBoxes& boxes, bool sandboxed) : boxes_(boxes), san
   gtk_widget_set_size_request(layout_, ScaleToDpi(kClientWidth, dpi_),
                               ScaleToDpi(kClientHeight, dpi_));
 
-  context_ = std::make_unique<WebContext>(sandboxed_);
   // Under Xvfb's software GL the composited path left the top of the taller left pane unpainted;
   // drawing without acceleration paints all of it and starts faster.
   settings_ = webkit_settings_new();
@@ -119,7 +119,7 @@ Status MainWindow::Navigate(Pane pane, const std::string& path) {
   // The side panel frames a stranger's content: outside the sandbox it would run with all of the
   // user's rights, next to the calculator. The calculator is the program; the widget is an
   // advertisement the user did not ask for. So without the sandbox the side panel stays empty.
-  if (pane == Pane::kWebBrowser2 && !sandboxed_) return Status::Ok();
+  if (pane == Pane::kWebBrowser2 && !context_->sandboxed()) return Status::Ok();
   return PaneAt(pane).Navigate(path);
 }
 

@@ -21,9 +21,10 @@ namespace plq::gtk {
 
 class MainWindow final : public plq::MainWindow, private PaneListener {
  public:
-  // Builds the window, hidden, with both panes in place. Alerts and failures show in `boxes`.
-  // Without `sandboxed` (WebKit's sandbox cannot start here) the side panel stays empty.
-  MainWindow(MessageBoxes& boxes, bool sandboxed);
+  // Builds the window, hidden, with both panes in place, their pages in `context`. Alerts and
+  // failures show in `boxes`. With no sandbox in the context (WebKit's sandbox cannot start
+  // here) the side panel stays empty.
+  MainWindow(MessageBoxes& boxes, std::unique_ptr<WebContext> context);
   ~MainWindow() override;
   MainWindow(const MainWindow&) = delete;
   MainWindow& operator=(const MainWindow&) = delete;
@@ -71,7 +72,6 @@ class MainWindow final : public plq::MainWindow, private PaneListener {
   PanePlace Place(const PanePlace& place) const { return ScaledPlace(place, dpi_); }
 
   MessageBoxes& boxes_;
-  const bool sandboxed_;
   GtkWidget* window_ = nullptr;
   GtkWidget* title_bar_ = nullptr;  // only where the program draws its own (Wayland)
   std::unique_ptr<MenuBar> menu_bar_;

@@ -40,7 +40,7 @@ class ScopedVariable {
 
 }  // namespace
 
-bool StartToolkit(int* argc, char*** argv) {
+std::unique_ptr<WebContext> StartToolkit(int* argc, char*** argv) {
   // The panes draw without hardware acceleration: this process never draws with GL. Yet GDK
   // opens GLX with the X display, to pick visuals for GL, and WebKit's first web context opens
   // an EGL display, to learn what the web process may hand over; each loads Mesa's driver and,
@@ -52,12 +52,12 @@ bool StartToolkit(int* argc, char*** argv) {
   // With no EGL vendor to load, WebKit passes the web process's pictures in shared memory, as it
   // does wherever there is no GPU device (as here).
   ScopedVariable no_egl_vendor("__EGL_VENDOR_LIBRARY_FILENAMES", "/dev/null");
-  if (!gtk_init_check(argc, argv)) return false;
-  // WebKit looks once per process, when the first web context is made (measured: the window's
-  // own context, made later, loads no GL): this one is made only for that. The web processes
-  // start later, with the environment as it was.
-  g_object_unref(webkit_web_context_new_ephemeral());
-  return true;
+  if (!gtk_init_check(argc, argv)) return nullptr;
+  // WebKit looks once per process, when the first web context is made (measured: a second
+  // context, made later, loads no GL), and starts that context's network process at once. So
+  // the program's own context is made here, not a second one just for the look: one network
+  // process, not two at start-up. The web processes start later, with the environment as it was.
+  return std::make_unique<WebContext>();
 }
 
 }  // namespace plq::gtk

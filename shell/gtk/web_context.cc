@@ -102,7 +102,7 @@ bool SandboxCheck::Passed() {
   return passed_;
 }
 
-WebContext::WebContext(bool sandboxed) : sandboxed_(sandboxed) {
+WebContext::WebContext() {
   WebKitMemoryPressureSettings* memory = webkit_memory_pressure_settings_new();
   webkit_memory_pressure_settings_set_memory_limit(memory, kWebProcessMemoryLimitMiB);
   // Ended at the limit itself (WebKit's default, 0, never ends a process). WebKit looks every
@@ -116,15 +116,17 @@ WebContext::WebContext(bool sandboxed) : sandboxed_(sandboxed) {
                                              "memory-pressure-settings", memory, nullptr));
   g_object_unref(data);
   webkit_memory_pressure_settings_free(memory);
+  g_signal_connect(context_, "download-started", G_CALLBACK(OnDownloadStarted), nullptr);
+}
+
+void WebContext::Sandbox() {
   // The web processes then run under bwrap in a mount namespace of their own, which holds no
   // home folder. Nothing needs adding for the pages (webkit_web_context_add_path_to_sandbox):
   // WebKit's network process, outside the sandbox, reads file:// pages and hands the web process
   // their bytes; the calculator page inlines all it uses.
-  if (sandboxed_) {
-    webkit_web_context_set_sandbox_enabled(context_, TRUE);
-    proxy_sockets_before_ = ProxySockets();
-  }
-  g_signal_connect(context_, "download-started", G_CALLBACK(OnDownloadStarted), nullptr);
+  webkit_web_context_set_sandbox_enabled(context_, TRUE);
+  proxy_sockets_before_ = ProxySockets();
+  sandboxed_ = true;
 }
 
 WebContext::~WebContext() {

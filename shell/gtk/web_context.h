@@ -40,10 +40,11 @@ class SandboxCheck {
   bool passed_ = false;
 };
 
-// The context, its web processes sandboxed when `sandboxed`.
+// The context. Its web processes run in WebKit's sandbox once Sandbox() has been called, before
+// the first of them starts.
 class WebContext {
  public:
-  explicit WebContext(bool sandboxed);
+  WebContext();
   ~WebContext();
   WebContext(const WebContext&) = delete;
   WebContext& operator=(const WebContext&) = delete;
@@ -51,6 +52,8 @@ class WebContext {
   WebContext& operator=(WebContext&&) = delete;
 
   WebKitWebContext* get() const { return context_; }
+  void Sandbox();
+  bool sandboxed() const { return sandboxed_; }
   // Removes what WebKit's sandbox leaves in the runtime folder for this program's processes
   // that have started so far: safe at any time (the panes need none of it once started).
   void RemoveSandboxLeftovers();
@@ -59,7 +62,7 @@ class WebContext {
   static std::set<std::string> ProxySockets();
 
   WebKitWebContext* context_ = nullptr;
-  const bool sandboxed_;
+  bool sandboxed_ = false;
   std::set<std::string> proxy_sockets_before_;
   std::vector<std::string> own_proxy_sockets_;
 };
