@@ -56,7 +56,8 @@ std::unique_ptr<WebContext> StartToolkit(int* argc, char*** argv) {
   // WebKit looks once per process, when the first web context is made (measured: a second
   // context, made later, loads no GL), and starts that context's network process at once. So
   // the program's own context is made here, not a second one just for the look: one network
-  // process, not two at start-up. The web processes start later, with the environment as it was.
+  // process, not two at start-up (that one starts now, with the variables, and draws nothing).
+  // The web processes start later, with the environment as it was.
   return std::make_unique<WebContext>();
 }
 
